@@ -152,8 +152,8 @@ def postscript_name(stem, tag):
     def clean(text):
         return "".join(c for c in text
                        if 33 <= ord(c) <= 126 and c not in PS_FORBIDDEN)
-    parts = [part for part in (clean(stem), clean(tag)) if part]
-    return ("-".join(parts) or "font")[:PS_NAME_MAX]
+    pieces = [piece for piece in (clean(stem), clean(tag)) if piece]
+    return ("-".join(pieces) or "font")[:PS_NAME_MAX]
 
 
 def _mac_safe(text):
