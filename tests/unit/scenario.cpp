@@ -1,0 +1,236 @@
+#include "scenario.h"
+
+#include <iconv.h>
+
+#include <sstream>
+#include <stdexcept>
+
+#include "test_data.h"
+
+namespace {
+
+std::string Utf8ToCp932(const std::string &utf8)
+{
+    if (utf8.empty())
+        return utf8;
+    iconv_t converter = iconv_open("CP932", "UTF-8");
+    std::string out(utf8.size() * 2 + 1, '\0');
+    char *in = const_cast<char *>(utf8.data());
+    size_t inLeft = utf8.size();
+    char *outPtr = &out[0];
+    size_t outLeft = out.size();
+    const size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
+    iconv_close(converter);
+    if (result == (size_t)-1)
+        throw std::runtime_error("not convertible to code page 932: " + utf8);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+/* Splits a line into words; a quoted word becomes its code page 932 bytes,
+ * marked by a leading '"' so that a string is never taken for a keyword. */
+std::vector<std::string> Words(const std::string &line)
+{
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ' || line[i] == '\t') {
+            i++;
+            continue;
+        }
+        if (line[i] != '"') {
+            const size_t end = line.find_first_of(" \t", i);
+            words.push_back(line.substr(i, end - i));
+            i = end == std::string::npos ? line.size() : end;
+            continue;
+        }
+        std::string bytes, text;
+        for (i++;; i++) {
+            if (i >= line.size())
+                throw std::runtime_error("unterminated string");
+            const char c = line[i];
+            if (c == '"')
+                break;
+            if (c != '\\') {
+                text += c;
+                continue;
+            }
+            bytes += Utf8ToCp932(text);
+            text.clear();
+            const char next = i + 1 < line.size() ? line[i + 1] : 0;
+            if (next == 'x' && i + 3 < line.size()) {
+                bytes += (char)std::stoi(line.substr(i + 2, 2), nullptr, 16);
+                i += 3;
+            } else if (next == '\\' || next == '"') {
+                bytes += next;
+                i++;
+            } else {
+                throw std::runtime_error("unknown escape");
+            }
+        }
+        i++;
+        words.push_back("\"" + bytes + Utf8ToCp932(text));
+    }
+    return words;
+}
+
+std::string Str(const std::vector<std::string> &words, size_t index)
+{
+    if (index >= words.size() || words[index].empty() || words[index][0] != '"')
+        throw std::runtime_error("string expected at word " + std::to_string(index + 1));
+    return words[index].substr(1);
+}
+
+std::string Word(const std::vector<std::string> &words, size_t index)
+{
+    if (index >= words.size())
+        throw std::runtime_error("missing word " + std::to_string(index + 1));
+    return words[index];
+}
+
+char Letter(const std::vector<std::string> &words, size_t index)
+{
+    const std::string word = Word(words, index);
+    if (word.size() != 1 || word[0] < 'a' || word[0] > 'z')
+        throw std::runtime_error("drive letter expected: " + word);
+    return word[0];
+}
+
+/* `sz STRING` or `raw TYPE STRING` from `index` on. */
+ScenarioValue ValueFrom(const std::vector<std::string> &words, size_t index)
+{
+    ScenarioValue value;
+    value.name = Str(words, index);
+    const std::string kind = Word(words, index + 1);
+    if (kind == "sz") {
+        value.type = 1;
+        value.data = Str(words, index + 2) + std::string(1, '\0');
+    } else if (kind == "raw") {
+        value.type = (uint32_t)std::stoul(Word(words, index + 2));
+        value.data = Str(words, index + 3);
+    } else {
+        throw std::runtime_error("sz or raw expected: " + kind);
+    }
+    return value;
+}
+
+/* `font TAG [readonly]` or `text [readonly]` from `index` on. */
+void ContentFrom(const std::vector<std::string> &words, size_t index, ScenarioFile *file)
+{
+    const std::string kind = Word(words, index);
+    file->font = kind == "font";
+    if (!file->font && kind != "text")
+        throw std::runtime_error("font or text expected: " + kind);
+    if (file->font)
+        file->tag = Word(words, ++index);
+    file->readOnly = index + 1 < words.size() && words[index + 1] == "readonly";
+}
+
+const std::vector<std::string> &OwnSetNames()
+{
+    return FontSetsData().at("NewFontSet").names;
+}
+
+void Statement(const std::vector<std::string> &w, Scenario *s)
+{
+    const std::string keyword = w[0];
+    if (keyword == "family") {
+        const std::string family = Word(w, 1);
+        if (family == "both")
+            s->families = {"nt", "9x"};
+        else if (family == "nt" || family == "9x")
+            s->families = {family};
+        else
+            throw std::runtime_error("unknown family " + family);
+    } else if (keyword == "only" && Word(w, 1) == "host") {
+        s->hostOnly = true;
+    } else if (keyword == "rights" && Word(w, 1) == "refused") {
+        s->rightsRefused = true;
+    } else if (keyword == "value") {
+        s->values.push_back(ValueFrom(w, 1));
+    } else if (keyword == "file") {
+        ScenarioFile file{};
+        const std::string where = Word(w, 1);
+        file.drive = where == "fonts" ? 0 : Letter(w, 1);
+        file.path = Str(w, 2);
+        ContentFrom(w, 3, &file);
+        s->files.push_back(file);
+        if (file.drive)
+            s->drives.push_back(file.drive);
+    } else if (keyword == "dir") {
+        s->directories.push_back({Letter(w, 1), Str(w, 2)});
+        s->drives.push_back(Letter(w, 1));
+    } else if (keyword == "drive") {
+        s->drives.push_back(Letter(w, 1));
+    } else if (keyword == "cd") {
+        const char drive = Letter(w, 1);
+        const bool later = w.size() > 3 && w[3] == "later";
+        for (const std::string &name : OwnSetNames())
+            s->files.push_back({drive, "CM-TrueType\\" + name + ".ttf", true,
+                                Word(w, 2), false, later});
+        s->drives.push_back(drive);
+        s->discDrives.push_back(drive);
+    } else if (keyword == "installed") {
+        for (const std::string &name : OwnSetNames()) {
+            s->values.push_back({name + " (TrueType)", 1, name + ".ttf" + std::string(1, '\0')});
+            s->files.push_back({0, name + ".ttf", true, Word(w, 1), false, false});
+        }
+    } else if (keyword == "box") {
+        s->boxes.push_back({Word(w, 1), Word(w, 2)});
+    } else if (keyword == "exit") {
+        s->exitCode = std::stoi(Word(w, 1));
+    } else if (keyword == "broadcasts") {
+        s->broadcasts = std::stoi(Word(w, 1));
+    } else if (keyword == "expect" && Word(w, 1) == "value") {
+        s->expectedValues.push_back(ValueFrom(w, 2));
+    } else if (keyword == "expect" && Word(w, 1) == "file") {
+        ScenarioFile file{};
+        file.path = Str(w, 2);
+        ContentFrom(w, 3, &file);
+        s->expectedFiles.push_back(file);
+    } else if (keyword == "expect" && Word(w, 1) == "set") {
+        for (const std::string &name : OwnSetNames()) {
+            s->expectedValues.push_back(
+                {name + " (TrueType)", 1, name + ".ttf" + std::string(1, '\0')});
+            s->expectedFiles.push_back({0, name + ".ttf", true, Word(w, 2), false, false});
+        }
+    } else {
+        throw std::runtime_error("unknown statement " + keyword);
+    }
+}
+
+} // namespace
+
+std::string FixtureStem(const std::string &fileName)
+{
+    const size_t dot = fileName.rfind('.');
+    return dot == std::string::npos || dot == 0 ? fileName : fileName.substr(0, dot);
+}
+
+bool ParseScenario(const std::string &name, const std::string &text,
+                   Scenario *scenario, std::string *error)
+{
+    *scenario = Scenario();
+    scenario->name = name;
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        number++;
+        const size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#')
+            continue;
+        try {
+            const auto words = Words(line);
+            Statement(words, scenario);
+        } catch (const std::exception &e) {
+            *error = name + ":" + std::to_string(number) + ": " + e.what();
+            return false;
+        }
+    }
+    if (scenario->exitCode < 0) {
+        *error = name + ": no exit statement";
+        return false;
+    }
+    return true;
+}

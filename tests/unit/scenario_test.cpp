@@ -1,0 +1,257 @@
+/*
+ * The scenarios of tests/scenarios/, run on the host emulation. The same
+ * files run under Wine with the Windows build (tests/e2e/run_wine.py).
+ */
+#include <algorithm>
+#include <dirent.h>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "host_fixture.h"
+#include "scenario.h"
+#include "test_data.h"
+
+namespace {
+
+struct ScenarioRun {
+    std::string file;
+    std::string family;
+};
+
+std::vector<ScenarioRun> AllRuns()
+{
+    std::vector<std::string> files;
+    const std::string folder = std::string(SOURCE_ROOT) + "/tests/scenarios";
+    if (DIR *dir = opendir(folder.c_str())) {
+        while (dirent *entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.size() > 4 && name.substr(name.size() - 4) == ".scn")
+                files.push_back(name);
+        }
+        closedir(dir);
+    }
+    std::sort(files.begin(), files.end());
+    std::vector<ScenarioRun> runs;
+    for (const std::string &file : files) {
+        Scenario scenario;
+        std::string error;
+        if (!ParseScenario(file, ReadSourceFile("tests/scenarios/" + file), &scenario, &error)) {
+            runs.push_back({file, "unreadable"});
+            continue;
+        }
+        for (const std::string &family : scenario.families)
+            runs.push_back({file, family});
+    }
+    return runs;
+}
+
+std::string Lower(std::string text)
+{
+    for (char &c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = (char)(c - 'A' + 'a');
+    return text;
+}
+
+std::string Printable(const std::string &bytes)
+{
+    std::ostringstream out;
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7F && c != '\\')
+            out << c;
+        else
+            out << "\\x" << std::hex << (c < 0x10 ? "0" : "") << (int)c << std::dec;
+    }
+    return out.str();
+}
+
+const char PlainText[] = "plain text, not a font\r\n";
+
+std::string Content(const ScenarioFile &file, const std::string &name)
+{
+    return file.font ? host::FontBytes(FixtureStem(name) + " " + file.tag) : PlainText;
+}
+
+std::string MediaPath(const ScenarioFile &file)
+{
+    return std::string(1, file.drive) + ":\\" + file.path;
+}
+
+int Answer(const std::string &answer)
+{
+    static const std::map<std::string, int> answers = {
+        {"yes", IDYES}, {"no", IDNO},     {"ok", IDOK},
+        {"cancel", IDCANCEL}, {"insert", IDOK}, {"fail", 0}};
+    return answers.at(answer);
+}
+
+void Arrange(const Scenario &s, const std::string &family)
+{
+    host::Reset();
+    const bool nt = family == "nt";
+    host::SetPlatform(nt ? VER_PLATFORM_WIN32_NT : VER_PLATFORM_WIN32_WINDOWS);
+    const std::string key = nt ? NT_KEY : WIN9X_KEY;
+    if (s.rightsRefused)
+        host::DenyRegAccess(NT_KEY, host::Deny::Write);
+    for (const ScenarioValue &v : s.values)
+        host::PutRegValue(key, v.name, v.type, v.data);
+    for (char drive : s.drives)
+        host::SetDriveType(drive, DRIVE_FIXED);
+    for (char drive : s.discDrives)
+        host::SetDriveType(drive, DRIVE_CDROM);
+    for (const auto &dir : s.directories)
+        host::PutDirectory(std::string(1, dir.first) + ":\\" + dir.second);
+    for (const ScenarioFile &f : s.files) {
+        const DWORD attributes = f.readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_ARCHIVE;
+        if (f.drive == 0)
+            host::PutFile(FONTS_DIR "\\" + f.path, Content(f, f.path), attributes);
+        else if (!f.later)
+            host::PutFile(MediaPath(f), Content(f, f.path.substr(f.path.rfind('\\') + 1)),
+                          attributes);
+    }
+    for (const ScenarioBox &box : s.boxes)
+        host::QueueAnswer(Answer(box.answer));
+
+    /* "insert": the awaited disc appears while its box is up. */
+    host::OnBox([&s](const host::Box &) {
+        const size_t index = host::Boxes().size() - 1;
+        if (index >= s.boxes.size() || s.boxes[index].answer != "insert")
+            return;
+        for (const ScenarioFile &f : s.files)
+            if (f.drive && f.later)
+                host::PutFile(MediaPath(f),
+                              Content(f, f.path.substr(f.path.rfind('\\') + 1)));
+    });
+}
+
+/* Watched names, lower case: every font of the three sets and whatever the
+ * scenario names. */
+std::set<std::string> WatchedValues(const Scenario &s)
+{
+    std::set<std::string> watched;
+    for (const auto &set : FontSetsData())
+        for (const std::string &name : set.second.names)
+            watched.insert(Lower(name + " (TrueType)"));
+    for (const auto *list : {&s.values, &s.expectedValues})
+        for (const ScenarioValue &v : *list)
+            watched.insert(Lower(v.name));
+    return watched;
+}
+
+std::set<std::string> WatchedFiles(const Scenario &s)
+{
+    std::set<std::string> watched;
+    for (const auto &set : FontSetsData())
+        for (const std::string &name : set.second.names)
+            watched.insert(Lower(name + ".ttf"));
+    for (const auto *list : {&s.files, &s.expectedFiles})
+        for (const ScenarioFile &f : *list)
+            if (f.drive == 0)
+                watched.insert(Lower(f.path));
+    return watched;
+}
+
+void CheckBoxes(const Scenario &s)
+{
+    const auto &boxes = host::Boxes();
+    std::ostringstream shown;
+    for (const host::Box &box : boxes) {
+        std::string name = "unknown";
+        for (const auto &m : MessagesData())
+            if (MessageBytes(m.first) == box.text)
+                name = m.first;
+        shown << name << " ";
+    }
+    ASSERT_EQ(boxes.size(), s.boxes.size()) << "boxes shown: " << shown.str();
+    for (size_t i = 0; i < boxes.size(); i++) {
+        const std::string &name = s.boxes[i].name;
+        EXPECT_EQ(boxes[i].text, MessageBytes(name)) << "box " << i << " should be " << name
+                                                     << "; shown: " << shown.str();
+        EXPECT_EQ(boxes[i].caption, MessageBytes("SetupTitle")) << "box " << i;
+        EXPECT_EQ(boxes[i].flags, MessagesData().at(name).flags) << "box " << i;
+        EXPECT_EQ(boxes[i].owner, nullptr) << "box " << i;
+    }
+}
+
+void CheckValues(const Scenario &s, const std::string &key)
+{
+    const auto watched = WatchedValues(s);
+    std::map<std::string, host::RegValue> actual;
+    for (const host::RegValue &v : host::RegValues(key))
+        if (watched.count(Lower(v.name)))
+            actual[Lower(v.name)] = v;
+    for (const ScenarioValue &expected : s.expectedValues) {
+        const auto found = actual.find(Lower(expected.name));
+        if (found == actual.end()) {
+            ADD_FAILURE() << "value missing: " << Printable(expected.name);
+            continue;
+        }
+        EXPECT_EQ(found->second.type, expected.type) << Printable(expected.name);
+        EXPECT_EQ(Printable(found->second.data), Printable(expected.data))
+            << Printable(expected.name);
+        actual.erase(found);
+    }
+    for (const auto &left : actual)
+        ADD_FAILURE() << "value not expected: " << Printable(left.second.name) << " = "
+                      << Printable(left.second.data);
+}
+
+void CheckFiles(const Scenario &s)
+{
+    const auto watched = WatchedFiles(s);
+    std::map<std::string, std::string> actual; /* lower case -> stored name */
+    for (const std::string &name : host::ListDirectory(FONTS_DIR))
+        if (watched.count(Lower(name)))
+            actual[Lower(name)] = name;
+    for (const ScenarioFile &expected : s.expectedFiles) {
+        const auto found = actual.find(Lower(expected.path));
+        if (found == actual.end()) {
+            ADD_FAILURE() << "file missing: " << Printable(expected.path);
+            continue;
+        }
+        EXPECT_TRUE(host::FileBytes(FONTS_DIR "\\" + found->second) ==
+                    Content(expected, expected.path))
+            << "content of " << Printable(expected.path);
+        actual.erase(found);
+    }
+    for (const auto &left : actual)
+        ADD_FAILURE() << "file not expected: " << Printable(left.second);
+}
+
+class ScenarioTest : public HostTest,
+                     public ::testing::WithParamInterface<ScenarioRun> {};
+
+TEST_P(ScenarioTest, OnTheHost)
+{
+    const ScenarioRun &run = GetParam();
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(ParseScenario(run.file, ReadSourceFile("tests/scenarios/" + run.file), &s,
+                              &error))
+        << error;
+    Arrange(s, run.family);
+
+    EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), s.exitCode);
+    host::OnBox(nullptr);
+    CheckBoxes(s);
+    if (s.broadcasts >= 0) {
+        EXPECT_EQ(host::BroadcastCount(), s.broadcasts);
+    }
+    CheckValues(s, run.family == "nt" ? NT_KEY : WIN9X_KEY);
+    CheckFiles(s);
+}
+
+std::string RunName(const ::testing::TestParamInfo<ScenarioRun> &info)
+{
+    std::string name = info.param.file.substr(0, info.param.file.size() - 4) + "_" +
+                       info.param.family;
+    for (char &c : name)
+        if (!isalnum((unsigned char)c))
+            c = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioTest, ::testing::ValuesIn(AllRuns()), RunName);
+
+} // namespace
