@@ -17,7 +17,7 @@ target_compile_options(setup_system PUBLIC ${WINDOWS_FLAGS})
 add_executable(setup WIN32 setup/startup_win32.cpp setup/setup.rc)
 target_link_libraries(setup PRIVATE setup_system)
 target_link_options(setup PRIVATE
-  -nostdlib -nostartfiles -static
+  -nostdlib -nostartfiles -static -s
   -Wl,--entry,_WinMainStartup
   -Wl,--subsystem,windows:4.0
   -Wl,--major-os-version,4 -Wl,--minor-os-version,0
