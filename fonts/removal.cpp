@@ -6,17 +6,29 @@
 #include "text/path.h"
 #include "text/sjis.h"
 
+/* A plain byte search: right for bytes that no Shift-JIS character holds. */
+static int ContainsByte(const char *data, char byte)
+{
+    for (; *data; data++) {
+        if (*data == byte)
+            return 1;
+    }
+    return 0;
+}
+
 /*
  * Whether registered data names a file of the Fonts folder. Data holding a
  * backslash is a path of its own, and so is data holding a slash or a colon,
  * which Windows reads as a separator and a drive prefix: such a file stays
- * where it is. So does data of nothing but dots and blanks, which Windows
- * resolves to the Fonts folder itself or to its parent.
+ * where it is. A slash or colon is never the second byte of a Shift-JIS
+ * character, so they are searched byte by byte: a broken pair cannot hide
+ * one. Data of nothing but dots and blanks names the Fonts folder itself or
+ * its parent, and is left alone too.
  */
 static int NamesFileInFontsFolder(const char *data)
 {
-    if (FindCharFirst(data, '\\') >= 0 || FindCharFirst(data, '/') >= 0 ||
-        FindCharFirst(data, ':') >= 0)
+    if (FindCharFirst(data, '\\') >= 0 || ContainsByte(data, '/') ||
+        ContainsByte(data, ':'))
         return 0;
     if (data[0] == 0)
         return 1; /* becomes ".ttf" */

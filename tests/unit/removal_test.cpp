@@ -72,6 +72,8 @@ TEST_F(RemovalTest, DataShapes)
         {"relative path", "..\\system32\\x.dll", ""},
         {"slash is a separator", "../system32/x.dll", ""},
         {"drive prefix", "C:x.dll", ""},
+        {"slash after a broken pair", "\x9F/x.dll", ""},
+        {"colon after a broken pair", "\x81:x.dll", ""},
         {"dots alone", "..", ""},
         {"dots and blanks", ". .", ""},
         {"Shift-JIS 0x5C second byte", "\x83\x5C\x83\x74\x83\x67.ttf",
