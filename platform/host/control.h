@@ -111,7 +111,7 @@ const std::vector<Box> &Boxes();
 
 /* ---- Journal ---- */
 /* One line per platform call with an effect or a question, in order, such as
- * "RegDeleteValueA(cmr10 (TrueType))" or "SendMessageA(0xffff, 0x1d)".
+ * "RegDeleteValueA(cmr10 (TrueType))" or "SendMessageA(0xffff, 0x1d, 0, 0)".
  * The string functions and the heap are not journaled. */
 const std::vector<std::string> &Journal();
 /* The journal lines of the named functions only, in order. */

@@ -141,10 +141,12 @@ LONG RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM acces
     const auto parent = machine.openKeys.find(root);
     const bool knownParent = !predefined && parent != machine.openKeys.end();
 
-    const std::string shownBase = predefined    ? kRootNames[*predefined]
-                            : knownParent ? parent->second->shownPath
-                                          : Hex(reinterpret_cast<ULONG_PTR>(root));
-    const std::string shownPath = shownBase + "\\" + Printable(subKey);
+    std::string shownPath = Hex(reinterpret_cast<ULONG_PTR>(root));
+    if (predefined)
+        shownPath = kRootNames[*predefined];
+    else if (knownParent)
+        shownPath = parent->second->shownPath;
+    shownPath += "\\" + Printable(subKey);
     Journal("RegCreateKeyExA(" + shownPath + ", " + Hex(access) + ")");
 
     if (ShouldFail("RegCreateKeyExA"))
@@ -158,6 +160,7 @@ LONG RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM acces
     RegKey *key = predefined ? &machine.roots[*predefined] : parent->second->key;
     std::vector<std::string> path = predefined ? std::vector<std::string>()
                                                : parent->second->path;
+
     /* Check everything before creating anything: a failed call leaves the
      * registry as it was. */
     std::vector<std::string> missing;
