@@ -1,31 +1,11 @@
 #include "scenario.h"
 
-#include <iconv.h>
-
 #include <sstream>
 #include <stdexcept>
 
 #include "test_data.h"
 
 namespace {
-
-std::string Utf8ToCp932(const std::string &utf8)
-{
-    if (utf8.empty())
-        return utf8;
-    iconv_t converter = iconv_open("CP932", "UTF-8");
-    std::string out(utf8.size() * 2 + 1, '\0');
-    char *in = const_cast<char *>(utf8.data());
-    size_t inLeft = utf8.size();
-    char *outPtr = &out[0];
-    size_t outLeft = out.size();
-    const size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
-    iconv_close(converter);
-    if (result == (size_t)-1)
-        throw std::runtime_error("not convertible to code page 932: " + utf8);
-    out.resize(out.size() - outLeft);
-    return out;
-}
 
 /* Splits a line into words; a quoted word becomes its code page 932 bytes,
  * marked by a leading '"' so that a string is never taken for a keyword. */
@@ -55,7 +35,7 @@ std::vector<std::string> Words(const std::string &line)
                 text += c;
                 continue;
             }
-            bytes += Utf8ToCp932(text);
+            bytes += ToCodePage932(text);
             text.clear();
             const char next = i + 1 < line.size() ? line[i + 1] : 0;
             if (next == 'x' && i + 3 < line.size()) {
@@ -69,7 +49,7 @@ std::vector<std::string> Words(const std::string &line)
             }
         }
         i++;
-        words.push_back("\"" + bytes + Utf8ToCp932(text));
+        words.push_back("\"" + bytes + ToCodePage932(text));
     }
     return words;
 }

@@ -70,8 +70,10 @@ const std::map<std::string, MessageData> &MessagesData()
     return messages;
 }
 
-static std::string ToCodePage932(const std::string &utf8)
+std::string ToCodePage932(const std::string &utf8)
 {
+    if (utf8.empty())
+        return utf8;
     iconv_t converter = iconv_open("CP932", "UTF-8");
     if (converter == (iconv_t)-1)
         throw std::runtime_error("iconv has no CP932");

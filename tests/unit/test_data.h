@@ -25,6 +25,9 @@ struct MessageData {
 /* By name: "SetupTitle", "NeedAdminMessage", ... */
 const std::map<std::string, MessageData> &MessagesData();
 
+/* UTF-8 text converted to code page 932 by iconv; throws when it cannot. */
+std::string ToCodePage932(const std::string &utf8);
+
 /* The text converted to code page 932 by iconv, lines joined by "\n". */
 std::string MessageBytes(const std::string &name);
 
