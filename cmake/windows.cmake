@@ -21,7 +21,7 @@ target_link_options(setup PRIVATE
   -Wl,--entry,_WinMainStartup
   -Wl,--subsystem,windows:4.0
   -Wl,--major-os-version,4 -Wl,--minor-os-version,0
-  -Wl,--major-image-version,1 -Wl,--minor-image-version,0)
+  -Wl,--no-insert-timestamp)
 target_link_libraries(setup PRIVATE
   kernel32 user32 gdi32 advapi32 shell32 gcc)
 set_target_properties(setup PROPERTIES
