@@ -1,0 +1,549 @@
+/*
+ * answerer.exe: plays the user of setup.exe under Wine.
+ *
+ * It seeds the system font list with a scenario's starting values, starts
+ * setup.exe, reads every message box that setup.exe shows and answers it as
+ * the scenario says, counts the WM_FONTCHANGE broadcasts with a top-level
+ * window of its own, and after setup.exe has ended writes what it saw and
+ * the state the run left behind into a transcript.
+ *
+ *   answerer.exe CONTROL
+ *
+ * CONTROL is a text file, one statement a line; byte strings are written as
+ * hexadecimal digits, "-" standing for the empty string:
+ *
+ *   transcript HEX              the transcript file to write
+ *   setup HEX                   the program to start
+ *   version NAME                Wine's Windows version for the programs it
+ *                               starts (HKCU\Software\Wine\Version), e.g.
+ *                               win98 or win10
+ *   key HEX                     the system font list key under HKLM
+ *   value NAMEHEX TYPE DATAHEX  a value stored in that key before the start
+ *   answer WORD [FROMHEX TOHEX] the answers, in order: yes, no, ok, cancel,
+ *                               or insert, which first moves the folder
+ *                               FROMHEX to TOHEX (MoveFileA) and then
+ *                               answers OK
+ *   timeout SECONDS             the longest the whole run may take
+ *
+ * The transcript, one line an event, byte strings in hexadecimal:
+ *
+ *   drive LETTER TYPE           each letter that has a drive, at the start
+ *   box N caption HEX text HEX buttons LIST icon 0|1 topmost 0|1 owner 0|1
+ *       answer WORD             one line per box, in the order they came;
+ *                               LIST is ok,cancel,yes,no (those present) or
+ *                               "-"; WORD is "close" for a box that came
+ *                               after the last scripted answer
+ *   moved 0|1 ERROR             the result of an insert's MoveFileA
+ *   exit CODE                   setup.exe's exit code
+ *   broadcasts N                the WM_FONTCHANGE messages received
+ *   key 0|1                     whether the font list key could be read
+ *   value NAMEHEX TYPE DATAHEX  every value of that key, at the end
+ *   fontsdir HEX                the Fonts folder
+ *   file NAMEHEX ATTRHEX SIZE FNV
+ *                               every entry of the Fonts folder, with its
+ *                               attributes, size and FNV-1a 64-bit hash of
+ *                               its bytes (directories: size and hash 0)
+ *   error TEXT                  something that went wrong: a timeout, a
+ *                               control line that could not be read, ...
+ *   end                         the transcript is complete
+ *
+ * It never waits forever: the run ends at the timeout (setup.exe is then
+ * terminated), and a box beyond the scripted answers is closed with Cancel,
+ * No or OK, whichever it has, so that setup.exe can go on to its end.
+ */
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Answer {
+    std::string word;
+    std::string from, to; // for "insert"
+};
+
+struct Control {
+    std::string transcript;
+    std::string setup;
+    std::string version;
+    std::string key;
+    struct Value {
+        std::string name;
+        DWORD type;
+        std::string data;
+    };
+    std::vector<Value> values;
+    std::vector<Answer> answers;
+    DWORD timeoutSeconds = 600;
+};
+
+FILE *out;
+int broadcasts;
+
+std::string Hex(const void *bytes, size_t size)
+{
+    static const char digits[] = "0123456789abcdef";
+    const unsigned char *p = static_cast<const unsigned char *>(bytes);
+    if (size == 0)
+        return "-";
+    std::string text;
+    for (size_t i = 0; i < size; ++i) {
+        text += digits[p[i] >> 4];
+        text += digits[p[i] & 15];
+    }
+    return text;
+}
+
+std::string Hex(const std::string &bytes)
+{
+    return Hex(bytes.data(), bytes.size());
+}
+
+bool Unhex(const std::string &text, std::string *bytes)
+{
+    bytes->clear();
+    if (text == "-")
+        return true;
+    if (text.size() % 2)
+        return false;
+    for (size_t i = 0; i < text.size(); i += 2) {
+        char pair[3] = {text[i], text[i + 1], 0};
+        char *end;
+        long value = strtol(pair, &end, 16);
+        if (*end)
+            return false;
+        *bytes += static_cast<char>(value);
+    }
+    return true;
+}
+
+void Line(const std::string &text)
+{
+    if (out) {
+        fputs(text.c_str(), out);
+        fputc('\n', out);
+        fflush(out);
+    }
+}
+
+void Error(const std::string &text)
+{
+    Line("error " + text);
+}
+
+std::vector<std::string> Words(const std::string &line)
+{
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r'))
+            ++i;
+        size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
+            ++i;
+        if (i > start)
+            words.push_back(line.substr(start, i - start));
+    }
+    return words;
+}
+
+// Reads the control file; returns an empty string or what is wrong with it.
+std::string ReadControl(const char *path, Control *control)
+{
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return "cannot open the control file";
+    std::string problem;
+    char buffer[65536];
+    while (fgets(buffer, sizeof buffer, f)) {
+        std::string line(buffer);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        std::vector<std::string> w = Words(line);
+        if (w.empty() || w[0][0] == '#')
+            continue;
+        bool ok = true;
+        if (w[0] == "transcript" && w.size() == 2) {
+            ok = Unhex(w[1], &control->transcript);
+        } else if (w[0] == "setup" && w.size() == 2) {
+            ok = Unhex(w[1], &control->setup);
+        } else if (w[0] == "version" && w.size() == 2) {
+            control->version = w[1];
+        } else if (w[0] == "key" && w.size() == 2) {
+            ok = Unhex(w[1], &control->key);
+        } else if (w[0] == "value" && w.size() == 4) {
+            Control::Value value;
+            value.type = strtoul(w[2].c_str(), nullptr, 10);
+            ok = Unhex(w[1], &value.name) && Unhex(w[3], &value.data);
+            control->values.push_back(value);
+        } else if (w[0] == "answer" && (w.size() == 2 || (w.size() == 4 && w[1] == "insert"))) {
+            Answer answer;
+            answer.word = w[1];
+            if (w.size() == 4)
+                ok = Unhex(w[2], &answer.from) && Unhex(w[3], &answer.to);
+            control->answers.push_back(answer);
+        } else if (w[0] == "timeout" && w.size() == 2) {
+            control->timeoutSeconds = strtoul(w[1].c_str(), nullptr, 10);
+        } else {
+            ok = false;
+        }
+        if (!ok && problem.empty())
+            problem = "bad control line: " + line;
+    }
+    fclose(f);
+    return problem;
+}
+
+LRESULT CALLBACK CounterProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_FONTCHANGE) {
+        ++broadcasts;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+HWND CreateCounterWindow(HINSTANCE instance)
+{
+    WNDCLASSA cls = {};
+    cls.lpfnWndProc = CounterProc;
+    cls.hInstance = instance;
+    cls.lpszClassName = "AnswererFontChangeCounter";
+    RegisterClassA(&cls);
+    // A hidden, unowned top-level window: HWND_BROADCAST reaches it.
+    return CreateWindowExA(0, cls.lpszClassName, "answerer", WS_OVERLAPPEDWINDOW,
+                           0, 0, 100, 100, nullptr, nullptr, instance, nullptr);
+}
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void SeedRegistry(const Control &control)
+{
+    if (!control.version.empty()) {
+        HKEY wine;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &wine, nullptr) == ERROR_SUCCESS) {
+            RegSetValueExA(wine, "Version", 0, REG_SZ,
+                           reinterpret_cast<const BYTE *>(control.version.c_str()),
+                           control.version.size() + 1);
+            RegCloseKey(wine);
+        } else {
+            Error("cannot set the Windows version");
+        }
+    }
+    if (control.key.empty())
+        return;
+    HKEY key;
+    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, control.key.c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS) {
+        Error("cannot create the font list key: " + std::to_string(status));
+        return;
+    }
+    for (const Control::Value &value : control.values) {
+        status = RegSetValueExA(key, value.name.c_str(), 0, value.type,
+                                reinterpret_cast<const BYTE *>(value.data.data()),
+                                value.data.size());
+        if (status != ERROR_SUCCESS)
+            Error("cannot seed value " + Hex(value.name) + ": " + std::to_string(status));
+    }
+    RegCloseKey(key);
+}
+
+void ListDrives()
+{
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        char root[4] = {letter, ':', '\\', 0};
+        UINT type = GetDriveTypeA(root);
+        if (type != DRIVE_NO_ROOT_DIR)
+            Line(std::string("drive ") + letter + " " + std::to_string(type));
+    }
+}
+
+struct Search {
+    DWORD pid;
+    const std::vector<HWND> *skip;
+    HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM param)
+{
+    Search *search = reinterpret_cast<Search *>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != search->pid || !IsWindowVisible(window))
+        return TRUE;
+    char cls[32] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    if (strcmp(cls, "#32770") != 0)
+        return TRUE;
+    for (HWND seen : *search->skip)
+        if (seen == window)
+            return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+bool HasVisibleItem(HWND box, int id)
+{
+    HWND item = GetDlgItem(box, id);
+    return item && (GetWindowLongA(item, GWL_STYLE) & WS_VISIBLE);
+}
+
+bool HasIcon(HWND box)
+{
+    // 0x14 is the icon's control id on Windows, 0x440 (stc1) under Wine.
+    for (int id : {0x14, 0x440}) {
+        HWND item = GetDlgItem(box, id);
+        if (item && (GetWindowLongA(item, GWL_STYLE) & WS_VISIBLE) &&
+            SendMessageA(item, STM_GETICON, 0, 0))
+            return true;
+    }
+    return false;
+}
+
+std::string WindowBytes(HWND window)
+{
+    int length = GetWindowTextLengthA(window);
+    std::vector<char> buffer(length * 2 + 2);
+    int got = GetWindowTextA(window, buffer.data(), buffer.size());
+    return std::string(buffer.data(), got > 0 ? got : 0);
+}
+
+std::string StaticTextBytes(HWND box)
+{
+    HWND item = GetDlgItem(box, 0xFFFF);
+    int length = item ? GetWindowTextLengthA(item) : 0;
+    std::vector<char> buffer(length * 2 + 4096);
+    UINT got = GetDlgItemTextA(box, 0xFFFF, buffer.data(), buffer.size());
+    return std::string(buffer.data(), got);
+}
+
+void Click(HWND box, int id)
+{
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+}
+
+// Reads and answers one box; returns the button clicked.
+int AnswerBox(HWND box, int index, const Control &control)
+{
+    static const struct {
+        int id;
+        const char *name;
+    } buttons[] = {{IDOK, "ok"}, {IDCANCEL, "cancel"}, {IDYES, "yes"}, {IDNO, "no"}};
+    std::string present;
+    for (const auto &button : buttons)
+        if (HasVisibleItem(box, button.id))
+            present += (present.empty() ? "" : ",") + std::string(button.name);
+    if (present.empty())
+        present = "-";
+
+    std::string word = "close";
+    int id;
+    const Answer *answer = index < static_cast<int>(control.answers.size()) ? &control.answers[index]
+                                                                             : nullptr;
+    if (answer) {
+        word = answer->word;
+        id = word == "yes" ? IDYES : word == "no" ? IDNO : word == "cancel" ? IDCANCEL : IDOK;
+    } else {
+        id = HasVisibleItem(box, IDCANCEL) ? IDCANCEL : HasVisibleItem(box, IDNO) ? IDNO : IDOK;
+    }
+
+    LONG exstyle = GetWindowLongA(box, GWL_EXSTYLE);
+    Line("box " + std::to_string(index + 1) + " caption " + Hex(WindowBytes(box)) + " text " +
+         Hex(StaticTextBytes(box)) + " buttons " + present + " icon " +
+         (HasIcon(box) ? "1" : "0") + " topmost " + ((exstyle & WS_EX_TOPMOST) ? "1" : "0") +
+         " owner " + (GetWindow(box, GW_OWNER) ? "1" : "0") + " answer " + word);
+
+    if (answer && answer->word == "insert") {
+        BOOL moved = MoveFileA(answer->from.c_str(), answer->to.c_str());
+        Line(std::string("moved ") + (moved ? "1 0" : "0 " + std::to_string(GetLastError())));
+    }
+    Click(box, id);
+    return id;
+}
+
+unsigned long long Fnv1a(HANDLE file, unsigned long long *size)
+{
+    unsigned long long hash = 1469598103934665603ULL;
+    *size = 0;
+    char buffer[65536];
+    DWORD got;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) {
+        for (DWORD i = 0; i < got; ++i) {
+            hash ^= static_cast<unsigned char>(buffer[i]);
+            hash *= 1099511628211ULL;
+        }
+        *size += got;
+    }
+    return hash;
+}
+
+void DumpKey(const Control &control)
+{
+    HKEY key;
+    if (control.key.empty() ||
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, control.key.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        Line("key 0");
+        return;
+    }
+    Line("key 1");
+    DWORD maxName = 0, maxData = 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
+                     &maxData, nullptr, nullptr);
+    std::vector<char> name(maxName * 2 + 2);
+    std::vector<BYTE> data(maxData + 1);
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = name.size(), dataSize = data.size(), type = 0;
+        LONG status = RegEnumValueA(key, i, name.data(), &nameSize, nullptr, &type, data.data(),
+                                    &dataSize);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status != ERROR_SUCCESS) {
+            Error("cannot read value " + std::to_string(i) + ": " + std::to_string(status));
+            continue;
+        }
+        Line("value " + Hex(name.data(), nameSize) + " " + std::to_string(type) + " " +
+             Hex(data.data(), dataSize));
+    }
+    RegCloseKey(key);
+}
+
+void DumpFontsFolder()
+{
+    char folder[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathA(nullptr, folder, CSIDL_FONTS, FALSE)) {
+        Error("cannot locate the Fonts folder");
+        return;
+    }
+    Line("fontsdir " + Hex(folder, strlen(folder)));
+    std::string pattern = std::string(folder) + "\\*";
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, ".."))
+            continue;
+        unsigned long long size = 0, hash = 0;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            std::string path = std::string(folder) + "\\" + found.cFileName;
+            HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+            if (file != INVALID_HANDLE_VALUE) {
+                hash = Fnv1a(file, &size);
+                CloseHandle(file);
+            } else {
+                Error("cannot read " + Hex(found.cFileName, strlen(found.cFileName)));
+            }
+        }
+        char numbers[64];
+        snprintf(numbers, sizeof numbers, " %08lx %llu %016llx",
+                 static_cast<unsigned long>(found.dwFileAttributes), size, hash);
+        Line("file " + Hex(found.cFileName, strlen(found.cFileName)) + numbers);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+int Run(const char *controlPath, HINSTANCE instance)
+{
+    Control control;
+    std::string problem = ReadControl(controlPath, &control);
+    if (!control.transcript.empty())
+        out = fopen(control.transcript.c_str(), "wb");
+    if (!out)
+        return 2;
+    if (!problem.empty()) {
+        Error(problem);
+        Line("end");
+        return 2;
+    }
+
+    HWND counter = CreateCounterWindow(instance);
+    if (!counter)
+        Error("cannot create the counting window");
+    SeedRegistry(control);
+    ListDrives();
+
+    std::string commandLine = "\"" + control.setup + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(control.setup.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &process)) {
+        Error("cannot start setup: " + std::to_string(GetLastError()));
+        Line("end");
+        return 2;
+    }
+    CloseHandle(process.hThread);
+
+    const DWORD started = GetTickCount();
+    const DWORD limit = control.timeoutSeconds * 1000;
+    std::vector<HWND> answered; // boxes answered, until they are gone
+    int boxes = 0;
+    bool timedOut = false;
+    for (;;) {
+        Pump();
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0)
+            break;
+        if (GetTickCount() - started > limit) {
+            timedOut = true;
+            break;
+        }
+        std::vector<HWND> still;
+        for (HWND box : answered)
+            if (IsWindow(box))
+                still.push_back(box);
+        answered.swap(still);
+
+        Search search = {process.dwProcessId, &answered, nullptr};
+        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            AnswerBox(search.found, boxes++, control);
+            answered.push_back(search.found);
+            continue;
+        }
+        MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 50, QS_ALLINPUT);
+    }
+    if (timedOut) {
+        Error("timeout after " + std::to_string(control.timeoutSeconds) + " s");
+        TerminateProcess(process.hProcess, 3);
+        WaitForSingleObject(process.hProcess, 10000);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    Pump();
+
+    Line("exit " + std::to_string(code));
+    Line("broadcasts " + std::to_string(broadcasts));
+    DumpKey(control);
+    DumpFontsFolder();
+    Line("end");
+    fclose(out);
+    if (counter)
+        DestroyWindow(counter);
+    return 0;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    if (__argc != 2)
+        return 2;
+    return Run(__argv[1], instance);
+}
