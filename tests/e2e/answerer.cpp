@@ -99,6 +99,15 @@ std::string Hex(const void *bytes, size_t size)
     return text;
 }
 
+// The C runtime's printf cannot be trusted with 64-bit numbers here.
+std::string HexNumber(unsigned long long value, int digits)
+{
+    std::string text(digits, '0');
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        text[i] = "0123456789abcdef"[value & 15];
+    return text;
+}
+
 std::string Hex(const std::string &bytes)
 {
     return Hex(bytes.data(), bytes.size());
@@ -378,7 +387,7 @@ int AnswerBox(HWND box, int index, const Control &control)
 
 unsigned long long Fnv1a(HANDLE file, unsigned long long *size)
 {
-    unsigned long long hash = 1469598103934665603ULL;
+    unsigned long long hash = 14695981039346656037ULL;
     *size = 0;
     char buffer[65536];
     DWORD got;
@@ -450,10 +459,9 @@ void DumpFontsFolder()
                 Error("cannot read " + Hex(found.cFileName, strlen(found.cFileName)));
             }
         }
-        char numbers[64];
-        snprintf(numbers, sizeof numbers, " %08lx %llu %016llx",
-                 static_cast<unsigned long>(found.dwFileAttributes), size, hash);
-        Line("file " + Hex(found.cFileName, strlen(found.cFileName)) + numbers);
+        Line("file " + Hex(found.cFileName, strlen(found.cFileName)) + " " +
+             HexNumber(found.dwFileAttributes, 8) + " " + std::to_string(size) + " " +
+             HexNumber(hash, 16));
     } while (FindNextFileA(search, &found));
     FindClose(search);
 }

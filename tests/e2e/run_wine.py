@@ -1,0 +1,626 @@
+#!/usr/bin/python3
+"""Runs the scenarios of tests/scenarios/ under Wine with the Windows build.
+
+Every scenario runs once for each family it names (a `family both` scenario
+twice) in a fresh copy of one Wine prefix made for the whole run: the
+scenario's drives are mapped under dosdevices/ (and nothing else but c:),
+its Fonts folder files and media are laid out, and answerer.exe seeds the
+system font list, starts setup.exe, answers its boxes and writes a
+transcript, which is then compared with the scenario's expectations as
+tests/scenarios/README.md says.
+
+    run_wine.py [--setup PATH] [--answerer PATH] [--keep] [--jobs N]
+                [SCENARIO ...]
+
+SCENARIO is a path or a name (install_fresh, install_fresh.scn). Prints one
+line per run and closes with "N passed, N failed[, N skipped]"; the exit
+code is 1 when a run failed.
+"""
+import argparse
+import concurrent.futures
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+SCENARIOS = os.path.join(ROOT, "tests", "scenarios")
+DATA = os.path.join(ROOT, "tests", "data")
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+
+import make_cd  # noqa: E402
+
+WINE = "/usr/lib/wine/wine"
+WINESERVER = "/usr/lib/wine/wineserver"
+KEYS = {
+    "nt": "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+    "9x": "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts",
+}
+# Wine's Windows version for each family (HKCU\Software\Wine\Version).
+VERSIONS = {"nt": "win10", "9x": "win98"}
+PLAIN_TEXT = b"plain text, not a font\r\n"
+MEDIA_FOLDER = b"CM-TrueType"
+BUTTONS = {0x0: "ok", 0x1: "ok,cancel", 0x4: "yes,no"}
+RUN_TIMEOUT = 300  # seconds for one run of setup.exe, answerer included
+
+
+class ScenarioError(Exception):
+    pass
+
+
+# --- the data files --------------------------------------------------------
+
+def read_blocks(path):
+    """{name: (rest of its [Name] line, [lines])} of a tests/data file."""
+    blocks, current = {}, None
+    with open(path, encoding="utf-8") as f:
+        for line in f.read().split("\n"):
+            if line.startswith("#"):
+                continue
+            if not line.strip():
+                current = None
+            elif line.startswith("["):
+                name, _, rest = line[1:].partition("]")
+                current = blocks.setdefault(name, (rest.strip(), []))[1]
+            elif current is not None:
+                current.append(line)
+    return blocks
+
+
+FONT_SETS = {name: lines for name, (_, lines) in
+             read_blocks(os.path.join(DATA, "font_sets.txt")).items()}
+OWN_SET = FONT_SETS["NewFontSet"]
+MESSAGES = {name: ("\n".join(lines).encode("cp932"), int(rest, 16) if rest else None)
+            for name, (rest, lines) in
+            read_blocks(os.path.join(DATA, "messages.txt")).items()}
+CAPTION = MESSAGES["SetupTitle"][0]
+
+
+# --- byte strings and names --------------------------------------------------
+
+def fold(name):
+    """A key under which names compare without regard to case, as Windows
+    compares them: only letters change, never the second byte of a
+    double-byte character."""
+    text = name.decode("cp932", errors="surrogateescape")
+    return "".join(c.upper() if "a" <= c <= "z" else c for c in text)
+
+
+def show(data):
+    """Bytes as readable text in a message."""
+    text = data.decode("cp932", errors="backslashreplace")
+    return '"' + text.replace("\n", "\\n").replace("\0", "\\0") + '"'
+
+
+def components(path):
+    """The components of a code page 932 path, as text. The split is made
+    on characters, since the second byte of a double-byte character can be
+    a backslash (0x5C, as in ソ)."""
+    try:
+        return [p for p in path.decode("cp932").split("\\") if p]
+    except UnicodeDecodeError:
+        raise ScenarioError(f"{show(path)} is no code page 932 name")
+
+
+def to_unix(path):
+    """The Unix path, relative, that Wine shows as this code page 932 path
+    (Wine runs with LANG=ja_JP.UTF-8, so Unix names are UTF-8)."""
+    return os.path.join(*[p.encode("utf-8") for p in components(path)])
+
+
+def stem_of(name):
+    """The fixture stem of a file name: its last path component up to the
+    last dot."""
+    base = components(name)[-1]
+    dot = base.rfind(".")
+    return base[:dot] if dot > 0 else base
+
+
+_fonts = {}
+
+
+def font_bytes(stem, tag):
+    if (stem, tag) not in _fonts:
+        _fonts[stem, tag] = make_cd.make_font(stem, tag)
+    return _fonts[stem, tag]
+
+
+def fnv1a(data):
+    h = 0xcbf29ce484222325
+    for b in data:
+        h = ((h ^ b) * 0x100000001b3) & 0xFFFFFFFFFFFFFFFF
+    return h
+
+
+# --- scenario files ----------------------------------------------------------
+
+def tokenize(line, where):
+    """Words and strings of one line; strings come back as bytes."""
+    words, i = [], 0
+    while i < len(line):
+        c = line[i]
+        if c in " \t":
+            i += 1
+        elif c == '"':
+            out, text, i = bytearray(), [], i + 1
+            while True:
+                if i >= len(line):
+                    raise ScenarioError(f"{where}: unterminated string")
+                c = line[i]
+                if c == '"':
+                    i += 1
+                    break
+                if c == "\\":
+                    nxt = line[i + 1:i + 2]
+                    if nxt in ('"', "\\"):
+                        text.append(nxt)
+                        i += 2
+                        continue
+                    if nxt == "x":
+                        out += "".join(text).encode("cp932")
+                        text = []
+                        out.append(int(line[i + 2:i + 4], 16))
+                        i += 4
+                        continue
+                    raise ScenarioError(f"{where}: unknown escape \\{nxt}")
+                text.append(c)
+                i += 1
+            out += "".join(text).encode("cp932")
+            words.append(bytes(out))
+        else:
+            start = i
+            while i < len(line) and line[i] not in " \t":
+                i += 1
+            words.append(line[start:i])
+    return words
+
+
+class Scenario:
+    def __init__(self, path):
+        self.path = path
+        self.name = os.path.splitext(os.path.basename(path))[0]
+        self.families = ["nt"]
+        self.host_only = False
+        self.host_reason = None
+        self.values = []          # (name, type, data)
+        self.fonts_files = []     # (name, content, readonly)
+        self.media_files = []     # (letter, path, content)
+        self.dirs = []            # (letter, path)
+        self.drives = set()
+        self.later = None         # (letter, tag)
+        self.boxes = []           # (message name, answer)
+        self.exit = None
+        self.broadcasts = None
+        self.expect_values = {}   # fold(name) -> (name, type, data)
+        self.expect_files = {}    # fold(name) -> (name, content)
+        self.parse()
+
+    def content(self, name, kind, rest, where):
+        if kind == "font" and len(rest) >= 1:
+            return font_bytes(stem_of(name), rest[0]), rest[1:]
+        if kind == "text":
+            return PLAIN_TEXT, rest
+        raise ScenarioError(f"{where}: expected font TAG or text")
+
+    def value(self, words, where):
+        name = words[0]
+        if words[1] == "sz" and len(words) == 3:
+            return name, 1, words[2] + b"\0"
+        if words[1] == "raw" and len(words) == 4:
+            return name, int(words[2]), words[3]
+        raise ScenarioError(f"{where}: bad value")
+
+    def parse(self):
+        with open(self.path, encoding="utf-8") as f:
+            lines = f.read().split("\n")
+        for number, line in enumerate(lines, 1):
+            where = f"{self.path}:{number}"
+            if not line.strip() or line.lstrip().startswith("#"):
+                continue
+            w = tokenize(line, where)
+            op, rest = w[0], w[1:]
+            if op == "family":
+                self.families = {"nt": ["nt"], "9x": ["9x"], "both": ["nt", "9x"]}[rest[0]]
+            elif op == "only" and rest == ["host"]:
+                self.host_only = True
+            elif op == "rights":
+                self.host_reason = "a refused rights check"
+            elif op == "value":
+                self.values.append(self.value(rest, where))
+            elif op == "installed":
+                for n in OWN_SET:
+                    self.values.append(((n + " (TrueType)").encode(), 1, (n + ".ttf\0").encode()))
+                    self.fonts_files.append(((n + ".ttf").encode(),
+                                             font_bytes(n, rest[0]), False))
+            elif op == "file" and rest[0] == "fonts":
+                content, tail = self.content(rest[1], rest[2], rest[3:], where)
+                self.fonts_files.append((rest[1], content, tail == ["readonly"]))
+            elif op == "file":
+                letter = rest[0]
+                content, _ = self.content(rest[1], rest[2], rest[3:], where)
+                self.media_files.append((letter, rest[1], content))
+                self.drives.add(letter)
+            elif op == "dir":
+                self.dirs.append((rest[0], rest[1]))
+                self.drives.add(rest[0])
+            elif op == "cd":
+                letter, tag = rest[0], rest[1]
+                self.drives.add(letter)
+                if rest[2:] == ["later"]:
+                    self.later = (letter, tag)
+                else:
+                    for n in OWN_SET:
+                        self.media_files.append((letter, b"CM-TrueType\\" + (n + ".ttf").encode(),
+                                                 font_bytes(n, tag)))
+            elif op == "drive":
+                self.drives.add(rest[0])
+            elif op == "box":
+                if rest[0] not in MESSAGES or MESSAGES[rest[0]][1] is None:
+                    raise ScenarioError(f"{where}: unknown box {rest[0]}")
+                if rest[1] == "fail":
+                    self.host_reason = "a box that fails"
+                self.boxes.append((rest[0], rest[1]))
+            elif op == "exit":
+                self.exit = int(rest[0])
+            elif op == "broadcasts":
+                self.broadcasts = int(rest[0])
+            elif op == "expect" and rest[0] == "value":
+                name, type_, data = self.value(rest[1:], where)
+                self.expect_values[fold(name)] = (name, type_, data)
+            elif op == "expect" and rest[0] == "file":
+                content, _ = self.content(rest[1], rest[2], rest[3:], where)
+                self.expect_files[fold(rest[1])] = (rest[1], content)
+            elif op == "expect" and rest[0] == "set":
+                for n in OWN_SET:
+                    name = (n + " (TrueType)").encode()
+                    self.expect_values[fold(name)] = (name, 1, (n + ".ttf\0").encode())
+                    file = (n + ".ttf").encode()
+                    self.expect_files[fold(file)] = (file, font_bytes(n, rest[1]))
+            else:
+                raise ScenarioError(f"{where}: unknown statement")
+
+    def watched_values(self):
+        names = {fold(n.encode() + b" (TrueType)") for s in FONT_SETS.values() for n in s}
+        names |= {fold(v[0]) for v in self.values}
+        return names | set(self.expect_values)
+
+    def watched_files(self):
+        names = {fold(n.encode() + b".ttf") for s in FONT_SETS.values() for n in s}
+        names |= {fold(f[0]) for f in self.fonts_files}
+        return names | set(self.expect_files)
+
+
+# --- Wine --------------------------------------------------------------------
+
+def wine_env(prefix):
+    env = dict(os.environ)
+    env.update({
+        "WINEPREFIX": prefix,
+        "WINEARCH": "win32",
+        "WINEDEBUG": "-all",
+        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        "LANG": "ja_JP.UTF-8",
+        "LC_ALL": "ja_JP.UTF-8",
+    })
+    env.pop("DISPLAY", None)
+    return env
+
+
+def make_prefix(prefix):
+    """A fresh 32-bit prefix, made once for the whole run."""
+    script = f'"{WINE}" wineboot --init; "{WINESERVER}" -w'
+    result = subprocess.run(["xvfb-run", "-a", "sh", "-c", script], env=wine_env(prefix),
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=900)
+    if not os.path.isfile(os.path.join(prefix, "system.reg")):
+        sys.stdout.write(result.stdout.decode(errors="replace"))
+        raise SystemExit("run_wine: wineboot made no prefix")
+
+
+def hexs(data):
+    return data.hex() if data else "-"
+
+
+def lay_out(scenario, family, template, work, setup, answerer):
+    """Make the system the scenario starts on; returns the prefix."""
+    prefix = os.path.join(work, "prefix")
+    subprocess.run(["cp", "-a", "--reflink=auto", template, prefix], check=True)
+    drive_c = os.path.join(prefix, "drive_c")
+    dosdevices = os.path.join(prefix, "dosdevices")
+    # Only c: and the scenario's drives: the scan sees nothing else.
+    for entry in os.listdir(dosdevices):
+        if len(entry) == 2 and entry[1] == ":" and entry != "c:":
+            os.remove(os.path.join(dosdevices, entry))
+    roots = {"c": drive_c.encode()}
+    for letter in sorted(scenario.drives):
+        if letter == "c":
+            continue
+        root = os.path.join(work, "drive_" + letter)
+        os.makedirs(root)
+        os.symlink(root, os.path.join(dosdevices, letter + ":"))
+        roots[letter] = root.encode()
+
+    def unix_path(root, path):
+        return os.path.join(root, to_unix(path))
+
+    for letter, path in scenario.dirs:
+        os.makedirs(unix_path(roots[letter], path), exist_ok=True)
+    for letter, path, content in scenario.media_files:
+        target = unix_path(roots[letter], path)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with open(target, "wb") as f:
+            f.write(content)
+
+    fonts = os.path.join(drive_c, "windows", "Fonts").encode()
+    os.makedirs(fonts, exist_ok=True)
+    for name, content, readonly in scenario.fonts_files:
+        target = unix_path(fonts, name)
+        with open(target, "wb") as f:
+            f.write(content)
+        if readonly:
+            # Wine shows a file without write permission as read-only, and
+            # refuses to delete it until SetFileAttributesA gives it back.
+            os.chmod(target, 0o444)
+
+    e2e = os.path.join(drive_c, "e2e")
+    os.makedirs(e2e)
+    shutil.copy(setup, os.path.join(e2e, "setup.exe"))
+    shutil.copy(answerer, os.path.join(e2e, "answerer.exe"))
+    control = [
+        "transcript " + hexs(b"C:\\e2e\\transcript.txt"),
+        "setup " + hexs(b"C:\\e2e\\setup.exe"),
+        "version " + VERSIONS[family],
+        "key " + hexs(KEYS[family].encode()),
+        "timeout " + str(RUN_TIMEOUT - 30),
+    ]
+    for name, type_, data in scenario.values:
+        control.append(f"value {hexs(name)} {type_} {hexs(data)}")
+    if scenario.later:
+        # The later disc waits on c:, outside the drive that it goes into.
+        letter, tag = scenario.later
+        staged = os.path.join(e2e, "later", "CM-TrueType")
+        os.makedirs(staged)
+        for n in OWN_SET:
+            with open(os.path.join(staged, n + ".ttf"), "wb") as f:
+                f.write(font_bytes(n, tag))
+    for _, answer in scenario.boxes:
+        if answer == "insert":
+            if not scenario.later:
+                raise ScenarioError("an insert answer without a later disc")
+            source = b"C:\\e2e\\later\\CM-TrueType"
+            target = scenario.later[0].encode() + b":\\CM-TrueType"
+            control.append(f"answer insert {hexs(source)} {hexs(target)}")
+        else:
+            control.append("answer " + answer)
+    with open(os.path.join(e2e, "control.txt"), "w") as f:
+        f.write("\n".join(control) + "\n")
+    return prefix
+
+
+def run_answerer(prefix):
+    script = (f'"{WINE}" "C:\\\\e2e\\\\answerer.exe" "C:\\\\e2e\\\\control.txt"; '
+              f'"{WINESERVER}" -k')
+    try:
+        result = subprocess.run(["xvfb-run", "-a", "sh", "-c", script],
+                                env=wine_env(prefix), cwd=os.path.join(prefix, "drive_c"),
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                timeout=RUN_TIMEOUT)
+        log = result.stdout.decode(errors="replace")
+    except subprocess.TimeoutExpired as e:
+        subprocess.run([WINESERVER, "-k"], env=wine_env(prefix))
+        log = (e.stdout or b"").decode(errors="replace") + "\n(killed after the timeout)"
+    path = os.path.join(prefix, "drive_c", "e2e", "transcript.txt")
+    try:
+        with open(path, "rb") as f:
+            return f.read().decode("ascii"), log
+    except OSError:
+        return None, log
+
+
+# --- the comparison ----------------------------------------------------------
+
+def unhex(text):
+    return b"" if text == "-" else bytes.fromhex(text)
+
+
+def parse_transcript(text):
+    t = {"boxes": [], "values": {}, "files": {}, "drives": set(), "errors": [],
+         "moved": [], "end": False, "exit": None, "broadcasts": None}
+    for line in text.split("\n"):
+        w = line.split()
+        if not w:
+            continue
+        if w[0] == "box":
+            f = dict(zip(w[2::2], w[3::2]))
+            t["boxes"].append({"caption": unhex(f["caption"]), "text": unhex(f["text"]),
+                               "buttons": f["buttons"], "icon": f["icon"] == "1",
+                               "topmost": f["topmost"] == "1", "owner": f["owner"] == "1",
+                               "answer": f["answer"]})
+        elif w[0] == "value":
+            name = unhex(w[1])
+            t["values"][fold(name)] = (name, int(w[2]), unhex(w[3]))
+        elif w[0] == "file":
+            name = unhex(w[1])
+            t["files"][fold(name)] = (name, int(w[2], 16), int(w[3]), int(w[4], 16))
+        elif w[0] == "drive":
+            t["drives"].add(w[1])
+        elif w[0] == "exit":
+            t["exit"] = int(w[1])
+        elif w[0] == "broadcasts":
+            t["broadcasts"] = int(w[1])
+        elif w[0] == "moved":
+            t["moved"].append(w[1] == "1")
+        elif w[0] == "error":
+            t["errors"].append(line[6:])
+        elif w[0] == "end":
+            t["end"] = True
+    return t
+
+
+def compare(scenario, t):
+    """The differences between the scenario's expectations and a parsed
+    transcript, as lines of text; none when they agree."""
+    diffs = [f"answerer: {e}" for e in t["errors"]]
+    if not t["end"]:
+        diffs.append("the transcript is incomplete")
+    want_drives = {"c"} | scenario.drives
+    if t["drives"] != want_drives:
+        diffs.append(f"drives {sorted(t['drives'])}, expected {sorted(want_drives)}")
+    if not all(t["moved"]):
+        diffs.append("the later disc could not be moved into place")
+
+    for i in range(max(len(scenario.boxes), len(t["boxes"]))):
+        got = t["boxes"][i] if i < len(t["boxes"]) else None
+        if i >= len(scenario.boxes):
+            diffs.append(f"box {i + 1}: unexpected box {show(got['text'])}")
+            continue
+        name, _ = scenario.boxes[i]
+        if got is None:
+            diffs.append(f"box {i + 1}: {name} never came")
+            continue
+        text, flags = MESSAGES[name]
+        if got["text"] != text:
+            diffs.append(f"box {i + 1}: text {show(got['text'])}, expected {name} {show(text)}")
+        if got["caption"] != CAPTION:
+            diffs.append(f"box {i + 1}: caption {show(got['caption'])}, expected {show(CAPTION)}")
+        if got["buttons"] != BUTTONS[flags & 0xF]:
+            diffs.append(f"box {i + 1} ({name}): buttons {got['buttons']}, "
+                         f"expected {BUTTONS[flags & 0xF]}")
+        if got["icon"] != bool(flags & 0xF0):
+            diffs.append(f"box {i + 1} ({name}): icon {int(got['icon'])}, "
+                         f"expected {int(bool(flags & 0xF0))}")
+        if got["owner"]:
+            diffs.append(f"box {i + 1} ({name}): has an owner window")
+
+    if scenario.exit is not None and t["exit"] != scenario.exit:
+        diffs.append(f"exit code {t['exit']}, expected {scenario.exit}")
+    if scenario.broadcasts is not None and t["broadcasts"] != scenario.broadcasts:
+        diffs.append(f"{t['broadcasts']} broadcasts, expected {scenario.broadcasts}")
+
+    for key in sorted(scenario.watched_values()):
+        want, got = scenario.expect_values.get(key), t["values"].get(key)
+        if want and not got:
+            diffs.append(f"value {show(want[0])} missing")
+        elif got and not want:
+            diffs.append(f"value {show(got[0])} should be gone (type {got[1]}, {show(got[2])})")
+        elif want and (want[1], want[2]) != (got[1], got[2]):
+            diffs.append(f"value {show(want[0])}: type {got[1]} {show(got[2])}, "
+                         f"expected type {want[1]} {show(want[2])}")
+
+    for key in sorted(scenario.watched_files()):
+        want, got = scenario.expect_files.get(key), t["files"].get(key)
+        if want and not got:
+            diffs.append(f"file {show(want[0])} missing")
+        elif got and not want:
+            diffs.append(f"file {show(got[0])} should be gone")
+        elif want and (got[2], got[3]) != (len(want[1]), fnv1a(want[1])):
+            diffs.append(f"file {show(want[0])}: other content ({got[2]} bytes)")
+    return diffs
+
+
+# --- the run -------------------------------------------------------------------
+
+def find_scenarios(selection):
+    if not selection:
+        return sorted(os.path.join(SCENARIOS, n) for n in os.listdir(SCENARIOS)
+                      if n.endswith(".scn"))
+    paths = []
+    for item in selection:
+        if os.path.exists(item):
+            paths.append(item)
+        else:
+            name = item if item.endswith(".scn") else item + ".scn"
+            path = os.path.join(SCENARIOS, name)
+            if not os.path.exists(path):
+                raise SystemExit(f"run_wine: no scenario {item}")
+            paths.append(path)
+    return paths
+
+
+def run_one(scenario, family, template, args, workroot):
+    work = tempfile.mkdtemp(prefix=f"{scenario.name}-{family}-", dir=workroot)
+    started = time.monotonic()
+    try:
+        prefix = lay_out(scenario, family, template, work, args.setup, args.answerer)
+        text, log = run_answerer(prefix)
+        if text is None:
+            diffs = ["no transcript"] + log.strip().split("\n")[-5:]
+        else:
+            diffs = compare(scenario, parse_transcript(text))
+    except ScenarioError as e:
+        diffs = [str(e)]
+    elapsed = time.monotonic() - started
+    if args.keep:
+        diffs_note = f" (kept in {work})"
+    else:
+        shutil.rmtree(work, ignore_errors=True)
+        diffs_note = ""
+    return diffs, elapsed, diffs_note
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--setup", default=os.path.join(ROOT, "build", "win32", "setup.exe"))
+    parser.add_argument("--answerer", default=os.path.join(ROOT, "build", "win32", "answerer.exe"))
+    parser.add_argument("--keep", action="store_true", help="keep the prefixes for debugging")
+    parser.add_argument("--jobs", type=int, default=2, help="runs at the same time")
+    parser.add_argument("scenarios", nargs="*")
+    args = parser.parse_args()
+    for path in (args.setup, args.answerer):
+        if not os.path.isfile(path):
+            raise SystemExit(f"run_wine: {path} is missing; build with cmake --workflow --preset win32")
+
+    runs, skipped = [], []
+    for path in find_scenarios(args.scenarios):
+        try:
+            scenario = Scenario(path)
+        except ScenarioError as e:
+            print(f"FAIL {os.path.basename(path)}: {e}")
+            return 1
+        if scenario.host_only or scenario.host_reason:
+            reason = scenario.host_reason or "only host"
+            if not scenario.host_only:
+                reason += ", which Wine cannot show, without 'only host'"
+            skipped.append((scenario, reason))
+            continue
+        runs += [(scenario, family) for family in scenario.families]
+
+    workroot = tempfile.mkdtemp(prefix="run_wine-")
+    failed = 0
+    try:
+        started = time.monotonic()
+        template = os.path.join(workroot, "template")
+        make_prefix(template)
+        print(f"prefix made in {time.monotonic() - started:.0f} s", flush=True)
+        for scenario, reason in skipped:
+            print(f"skip {scenario.name}: {reason}", flush=True)
+        with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
+            futures = [(s, fam, pool.submit(run_one, s, fam, template, args, workroot))
+                       for s, fam in runs]
+            for scenario, family, future in futures:
+                diffs, elapsed, note = future.result()
+                if diffs:
+                    failed += 1
+                    print(f"FAIL {scenario.name} ({family}): {diffs[0]}{note}")
+                    for d in diffs[1:20]:
+                        print(f"     {d}")
+                    if len(diffs) > 20:
+                        print(f"     ... and {len(diffs) - 20} more")
+                else:
+                    print(f"ok   {scenario.name} ({family}) {elapsed:.0f} s{note}")
+                sys.stdout.flush()
+        print(f"wine time {time.monotonic() - started:.0f} s")
+    finally:
+        if not args.keep:
+            shutil.rmtree(workroot, ignore_errors=True)
+    summary = f"{len(runs) - failed} passed, {failed} failed"
+    if skipped:
+        summary += f", {len(skipped)} skipped"
+    print(summary)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
