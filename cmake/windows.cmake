@@ -36,3 +36,7 @@ target_link_options(answer_boxes PRIVATE -static -static-libgcc -static-libstdc+
 target_link_libraries(answer_boxes PRIVATE user32 gdi32 advapi32 shell32)
 set_target_properties(answer_boxes PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
+  add_subdirectory(tests/e2e)
+endif()
