@@ -23,6 +23,11 @@
  *                               or insert, which first moves the folder
  *                               FROMHEX to TOHEX (MoveFileA) and then
  *                               answers OK
+ *   otherwise WORD              what to do with a box that comes after the
+ *                               last scripted answer: close (the default:
+ *                               Cancel, No or OK, whichever it has), yes
+ *                               (Yes, or else OK) or none (leave it to a
+ *                               person at the display)
  *   timeout SECONDS             the longest the whole run may take
  *
  * The transcript, one line an event, byte strings in hexadecimal:
@@ -31,8 +36,9 @@
  *   box N caption HEX text HEX buttons LIST icon 0|1 topmost 0|1 owner 0|1
  *       answer WORD             one line per box, in the order they came;
  *                               LIST is ok,cancel,yes,no (those present) or
- *                               "-"; WORD is "close" for a box that came
- *                               after the last scripted answer
+ *                               "-"; WORD is the answer given, "close" for a
+ *                               box after the last scripted answer that was
+ *                               closed, "none" for one left to a person
  *   moved 0|1 ERROR             the result of an insert's MoveFileA
  *   exit CODE                   setup.exe's exit code
  *   broadcasts N                the WM_FONTCHANGE messages received
@@ -79,6 +85,7 @@ struct Control {
     };
     std::vector<Value> values;
     std::vector<Answer> answers;
+    std::string otherwise = "close";
     DWORD timeoutSeconds = 600;
 };
 
@@ -196,6 +203,9 @@ std::string ReadControl(const char *path, Control *control)
             if (w.size() == 4)
                 ok = Unhex(w[2], &answer.from) && Unhex(w[3], &answer.to);
             control->answers.push_back(answer);
+        } else if (w[0] == "otherwise" && w.size() == 2 &&
+                   (w[1] == "close" || w[1] == "yes" || w[1] == "none")) {
+            control->otherwise = w[1];
         } else if (w[0] == "timeout" && w.size() == 2) {
             control->timeoutSeconds = strtoul(w[1].c_str(), nullptr, 10);
         } else {
@@ -360,13 +370,16 @@ int AnswerBox(HWND box, int index, const Control &control)
     if (present.empty())
         present = "-";
 
-    std::string word = "close";
+    std::string word = control.otherwise;
     int id;
     const Answer *answer = index < static_cast<int>(control.answers.size()) ? &control.answers[index]
                                                                              : nullptr;
     if (answer) {
         word = answer->word;
         id = word == "yes" ? IDYES : word == "no" ? IDNO : word == "cancel" ? IDCANCEL : IDOK;
+    } else if (word == "yes") {
+        id = HasVisibleItem(box, IDYES) ? IDYES : IDOK;
+        word = id == IDYES ? "yes" : "ok";
     } else {
         id = HasVisibleItem(box, IDCANCEL) ? IDCANCEL : HasVisibleItem(box, IDNO) ? IDNO : IDOK;
     }
@@ -381,7 +394,8 @@ int AnswerBox(HWND box, int index, const Control &control)
         BOOL moved = MoveFileA(answer->from.c_str(), answer->to.c_str());
         Line(std::string("moved ") + (moved ? "1 0" : "0 " + std::to_string(GetLastError())));
     }
-    Click(box, id);
+    if (word != "none")
+        Click(box, id);
     return id;
 }
 

@@ -18,6 +18,7 @@ code is 1 when a run failed.
 """
 import argparse
 import concurrent.futures
+import itertools
 import os
 import shutil
 import subprocess
@@ -309,11 +310,22 @@ def wine_env(prefix):
     return env
 
 
+_displays = itertools.count()
+
+
+def xvfb_run(script, **kwargs):
+    """Runs a shell script under a display of its own. Each call starts its
+    search for a free display number somewhere else, so that runs started
+    at the same moment do not race for the same one."""
+    first = 400 + 10 * (next(_displays) % 50)
+    return subprocess.run(["xvfb-run", "-a", "-n", str(first), "sh", "-c", script],
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, **kwargs)
+
+
 def make_prefix(prefix):
     """A fresh 32-bit prefix, made once for the whole run."""
     script = f'"{WINE}" wineboot --init; "{WINESERVER}" -w'
-    result = subprocess.run(["xvfb-run", "-a", "sh", "-c", script], env=wine_env(prefix),
-                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=900)
+    result = xvfb_run(script, env=wine_env(prefix), timeout=900)
     if not os.path.isfile(os.path.join(prefix, "system.reg")):
         sys.stdout.write(result.stdout.decode(errors="replace"))
         raise SystemExit("run_wine: wineboot made no prefix")
@@ -403,10 +415,8 @@ def run_answerer(prefix):
     script = (f'"{WINE}" "C:\\\\e2e\\\\answerer.exe" "C:\\\\e2e\\\\control.txt"; '
               f'"{WINESERVER}" -k')
     try:
-        result = subprocess.run(["xvfb-run", "-a", "sh", "-c", script],
-                                env=wine_env(prefix), cwd=os.path.join(prefix, "drive_c"),
-                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                timeout=RUN_TIMEOUT)
+        result = xvfb_run(script, env=wine_env(prefix), cwd=os.path.join(prefix, "drive_c"),
+                          timeout=RUN_TIMEOUT)
         log = result.stdout.decode(errors="replace")
     except subprocess.TimeoutExpired as e:
         subprocess.run([WINESERVER, "-k"], env=wine_env(prefix))
