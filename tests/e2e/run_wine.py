@@ -34,7 +34,14 @@ sys.path.insert(0, os.path.join(ROOT, "tools"))
 
 import make_cd  # noqa: E402
 
-WINE = "/usr/lib/wine/wine"
+# With wine64 beside wine32 the prefix is a 64-bit one: Wine's own services
+# then run natively, and only setup.exe and answerer.exe, 32-bit programs,
+# run through wine32 (emulated where the kernel has no 32-bit support). As
+# on a 64-bit Windows, they see the 32-bit view of the registry.
+if os.access("/usr/lib/wine/wine64", os.X_OK):
+    WINE, WINEARCH = "/usr/lib/wine/wine64", "win64"
+else:
+    WINE, WINEARCH = "/usr/lib/wine/wine", "win32"
 WINESERVER = "/usr/lib/wine/wineserver"
 KEYS = {
     "nt": "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
@@ -300,7 +307,7 @@ def wine_env(prefix):
     env = dict(os.environ)
     env.update({
         "WINEPREFIX": prefix,
-        "WINEARCH": "win32",
+        "WINEARCH": WINEARCH,
         "WINEDEBUG": "-all",
         "WINEDLLOVERRIDES": "mscoree,mshtml=",
         "LANG": "ja_JP.UTF-8",
@@ -323,7 +330,7 @@ def xvfb_run(script, **kwargs):
 
 
 def make_prefix(prefix):
-    """A fresh 32-bit prefix, made once for the whole run."""
+    """A fresh prefix, made once for the whole run."""
     script = f'"{WINE}" wineboot --init; "{WINESERVER}" -w'
     result = xvfb_run(script, env=wine_env(prefix), timeout=900)
     if not os.path.isfile(os.path.join(prefix, "system.reg")):
