@@ -28,15 +28,5 @@ set_target_properties(setup PROPERTIES
   OUTPUT_NAME setup
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-# The user of the Wine tests: a console program of its own that answers
-# setup.exe's boxes. A test tool, so the C runtime is linked in statically.
-add_executable(answer_boxes tests/e2e/answer_boxes.cpp)
-target_compile_options(answer_boxes PRIVATE -Wall -Wextra -Werror -O2)
-target_link_options(answer_boxes PRIVATE -static -static-libgcc -static-libstdc++)
-target_link_libraries(answer_boxes PRIVATE user32 gdi32 advapi32 shell32)
-set_target_properties(answer_boxes PROPERTIES
-  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-
-if(EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
-  add_subdirectory(tests/e2e)
-endif()
+# answerer.exe, the user of setup.exe in the Wine scenarios.
+add_subdirectory(tests/e2e)
