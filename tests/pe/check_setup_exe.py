@@ -13,12 +13,16 @@ import sys
 # that the program may call.
 ALLOWED = {
     "KERNEL32.DLL": {
-        "CopyFileA", "DeleteFileA", "ExitProcess", "FindClose", "FindFirstFileA",
-        "FindNextFileA", "GetCommandLineA", "GetDriveTypeA", "GetModuleHandleA",
+        "CloseHandle", "CopyFileA", "CreateFileA", "DeleteFileA", "ExitProcess",
+        "FindClose", "FindFirstFileA", "FindNextFileA", "GetACP", "GetCommandLineA",
+        "GetDriveTypeA", "GetFileAttributesA", "GetLastError", "GetModuleHandleA",
         "GetProcessHeap", "GetStartupInfoA", "GetVersionExA", "HeapAlloc",
-        "HeapFree", "SetFileAttributesA", "lstrcatA", "lstrcpyA", "lstrlenA",
+        "HeapFree", "MultiByteToWideChar", "ReadFile", "SetFileAttributesA",
+        "lstrcatA", "lstrcpyA", "lstrlenA",
     },
-    "USER32.DLL": {"MessageBoxA", "SendMessageA", "wsprintfA"},
+    "USER32.DLL": {
+        "MessageBoxA", "MessageBoxW", "SendMessageA", "SendMessageTimeoutA", "wsprintfA",
+    },
     "GDI32.DLL": {"AddFontResourceA", "RemoveFontResourceA"},
     "ADVAPI32.DLL": {
         "RegCloseKey", "RegCreateKeyExA", "RegDeleteValueA", "RegQueryValueExA",
