@@ -1,6 +1,8 @@
 #include "install/install.h"
 
 #include "fonts/font_store.h"
+#include "install/file_compare.h"
+#include "platform/broadcast.h"
 #include "platform/reg_key.h"
 #include "platform/win32.h"
 #include "text/path.h"
@@ -66,7 +68,7 @@ static void RegisterFont(const char *name, int loaded)
 
     if (loaded) {
         WriteRegString(stem, key, valueName);
-        SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
+        BroadcastFontChange();
     }
     CloseRegKey(key);
 }
@@ -89,7 +91,12 @@ void InstallFontFile(const char *folder, const char *name)
         lstrlenA(destination) + 1 + lstrlenA(name) + 1 <= MAX_PATH) {
         lstrcatA(destination, "\\");
         lstrcatA(destination, name);
-        if (CopyFileA(source, destination, TRUE))
+        /* Nothing is ever overwritten. A file of that name that holds
+         * exactly the disc's bytes is a copy of ours, left by an earlier
+         * run that stopped before registering it or whose file could not
+         * be deleted: it is registered as if just copied. */
+        if (CopyFileA(source, destination, TRUE) ||
+            FilesHaveSameBytes(source, destination))
             RegisterFont(name, AddFontResourceA(destination) != 0);
     }
     HeapFree(GetProcessHeap(), 0, source);

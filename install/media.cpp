@@ -3,7 +3,7 @@
 
 #include "install/install.h"
 #include "platform/win32.h"
-#include "setup/messages.h"
+#include "setup/message_box.h"
 
 const char InsertDiscPrompt[] =
     "Quillset for Windows Fernbookの\n"
@@ -48,7 +48,7 @@ void FindDistributionFolder(void)
     folder[0] = 0;
     while (!ScanDrives(folder)) {
         const int answer =
-            MessageBoxA(NULL, InsertDiscPrompt, SetupTitle, MB_OKCANCEL);
+            ShowMessageBox(InsertDiscPrompt, MB_OKCANCEL);
         if (answer == IDCANCEL)
             return;
         failedPrompts = answer == 0 ? failedPrompts + 1 : 0;

@@ -6,15 +6,11 @@
 #include "install/media.h"
 #include "platform/reg_key.h"
 #include "platform/win32.h"
+#include "setup/message_box.h"
 #include "setup/messages.h"
 
 #define QUESTION_FLAGS (MB_YESNO | MB_ICONQUESTION | MB_TOPMOST)
 #define NOTICE_FLAGS (MB_OK | MB_TOPMOST)
-
-static int ShowBox(const char *text, UINT flags)
-{
-    return MessageBoxA(NULL, text, SetupTitle, flags);
-}
 
 /* On Windows NT, changing the system font list needs full access to its
  * key. The 95/98 family has no such rights: nothing is opened there. */
@@ -32,27 +28,30 @@ static int MayChangeFontList(void)
 int SetupSequence(void)
 {
     if (!MayChangeFontList()) {
-        ShowBox(NeedAdminMessage, MB_OK | MB_ICONERROR);
+        ShowMessageBox(NeedAdminMessage, MB_OK | MB_ICONERROR);
         return EXIT_STOPPED;
     }
 
     if (IsFontSetInstalled(&LegacyFontSetA) == 1) {
-        if (ShowBox(RemoveLegacyQuestion, QUESTION_FLAGS) != IDYES) {
-            ShowBox(LegacyKeptNotice, NOTICE_FLAGS);
+        if (ShowMessageBox(RemoveLegacyQuestion, QUESTION_FLAGS) != IDYES) {
+            ShowMessageBox(LegacyKeptNotice, NOTICE_FLAGS);
             return EXIT_STOPPED;
         }
-        RemoveFontSet(&LegacyFontSetA);
-        RemoveFontSet(&LegacyFontSetB);
+        /* The first set's marker is what makes a run look at both sets,
+         * so it is the very last value removed: the companion set goes
+         * first, and the marker stays while any of that set is left. */
+        RemoveFontSet(&LegacyFontSetB, 1);
+        RemoveFontSet(&LegacyFontSetA, !IsFontSetInstalled(&LegacyFontSetB));
     }
 
     if (IsFontSetInstalled(&NewFontSet)) {
         /* An earlier installation is replaced without asking. */
-        RemoveFontSet(&NewFontSet);
+        RemoveFontSet(&NewFontSet, 1);
         FindDistributionFolder();
-    } else if (ShowBox(InstallQuestion, QUESTION_FLAGS) == IDYES) {
+    } else if (ShowMessageBox(InstallQuestion, QUESTION_FLAGS) == IDYES) {
         FindDistributionFolder();
     }
 
-    ShowBox(FinishedNotice, NOTICE_FLAGS);
+    ShowMessageBox(FinishedNotice, NOTICE_FLAGS);
     return EXIT_FINISHED;
 }

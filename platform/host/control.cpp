@@ -23,15 +23,17 @@ void Install(State &machine)
     systemDrive.root.children["WINDOWS"] = std::move(windows);
 }
 
-const std::set<std::string> &FailableCalls()
+const std::set<std::string> &FailableNames()
 {
     static const std::set<std::string> names = {
         "RegCreateKeyExA", "RegQueryValueExA", "RegSetValueExA",
         "RegDeleteValueA", "RegCloseKey", "GetVersionExA",
         "SHGetSpecialFolderLocation", "SHGetPathFromIDListA", "SHGetMalloc",
-        "MessageBoxA", "FindFirstFileA", "FindNextFileA", "FindClose",
-        "CopyFileA", "SetFileAttributesA", "DeleteFileA", "AddFontResourceA",
-        "RemoveFontResourceA", "SendMessageA", "HeapAlloc",
+        "MessageBoxA", "MessageBoxW", "MultiByteToWideChar", "FindFirstFileA",
+        "FindNextFileA", "FindClose", "CopyFileA", "SetFileAttributesA",
+        "DeleteFileA", "GetFileAttributesA", "CreateFileA", "ReadFile",
+        "CloseHandle", "AddFontResourceA", "RemoveFontResourceA",
+        "SendMessageTimeoutA", "HeapAlloc",
     };
     return names;
 }
@@ -50,11 +52,27 @@ State &Machine()
 
 void Journal(std::string line)
 {
-    Machine().journal.push_back(std::move(line));
+    State &machine = Machine();
+    const bool cut =
+        (machine.cutAfterEffects >= 0 && machine.effects >= machine.cutAfterEffects) ||
+        (machine.cutAfterBroadcasts >= 0 && machine.broadcasts >= machine.cutAfterBroadcasts);
+    if (cut) {
+        machine.cutAfterEffects = machine.cutAfterBroadcasts = -1;
+        throw host::RunCut();
+    }
+    machine.journal.push_back(std::move(line));
+}
+
+void Effect()
+{
+    ++Machine().effects;
 }
 
 bool ShouldFail(const char *function)
 {
+    if (!FailableNames().count(function))
+        Abort(std::string("ShouldFail: \"") + function + "\" is not a failable call");
+    ++Machine().calls[function];
     auto &failures = Machine().failures;
     const auto rule = failures.find(function);
     if (rule == failures.end())
@@ -77,6 +95,11 @@ void SetLastError(DWORD error)
 
 } // namespace host::detail
 
+DWORD GetLastError(void)
+{
+    return host::detail::Machine().lastError;
+}
+
 namespace host {
 
 using namespace detail;
@@ -90,9 +113,57 @@ void Reset()
 
 void FailCall(const std::string &function, int times, int skip)
 {
-    if (!FailableCalls().count(function))
+    if (!FailableNames().count(function))
         Abort("FailCall: no failure is defined for \"" + function + "\"");
     Machine().failures[function] = FailureRule{times, skip};
+}
+
+std::vector<std::string> FailableCalls()
+{
+    return std::vector<std::string>(FailableNames().begin(), FailableNames().end());
+}
+
+std::map<std::string, int> CallCounts()
+{
+    return Machine().calls;
+}
+
+void CutAfterEffects(int n)
+{
+    Machine().cutAfterEffects = n;
+}
+
+void CutAfterBroadcasts(int n)
+{
+    Machine().cutAfterBroadcasts = n;
+}
+
+int EffectCount()
+{
+    return Machine().effects;
+}
+
+void EndProcess()
+{
+    State &machine = Machine();
+    machine.openKeys.clear();
+    machine.searches.clear();
+    machine.openFiles.clear();
+    machine.heapBlocks.clear();
+    machine.itemLists.clear();
+    machine.answers.clear();
+    machine.failures.clear();
+    machine.cutAfterEffects = machine.cutAfterBroadcasts = -1;
+}
+
+void SetCodePage(UINT codePage)
+{
+    Machine().codePage = codePage;
+}
+
+void HangWindow(bool hung)
+{
+    Machine().hungWindow = hung;
 }
 
 void SetPlatform(DWORD platformId)
@@ -149,6 +220,11 @@ int OpenKeyCount()
 int OpenSearchCount()
 {
     return static_cast<int>(Machine().searches.size());
+}
+
+int OpenFileCount()
+{
+    return static_cast<int>(Machine().openFiles.size());
 }
 
 int BroadcastCount()

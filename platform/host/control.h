@@ -14,6 +14,7 @@
 #define PLATFORM_HOST_CONTROL_H
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,18 +30,32 @@ void Reset();
 /* ---- Failures ----
  * The next `times` calls of the named function (after `skip` calls that
  * succeed) fail the way Windows reports a failure of that call; times < 0
- * means every call from then on. Names are the Win32 names:
- * "RegCreateKeyExA", "RegQueryValueExA", "RegSetValueExA", "RegDeleteValueA",
- * "RegCloseKey", "GetVersionExA", "SHGetSpecialFolderLocation",
- * "SHGetPathFromIDListA", "SHGetMalloc", "MessageBoxA", "FindFirstFileA",
- * "FindNextFileA", "FindClose", "CopyFileA", "SetFileAttributesA",
- * "DeleteFileA", "AddFontResourceA", "RemoveFontResourceA", "SendMessageA",
- * "HeapAlloc". */
+ * means every call from then on. Names are the Win32 names of FailableCalls(). */
 void FailCall(const std::string &function, int times = -1, int skip = 0);
+/* The calls that can be made to fail, by name. */
+std::vector<std::string> FailableCalls();
+/* How often each failable call was made since the reset, by name. */
+std::map<std::string, int> CallCounts();
+
+/* ---- Killed runs ----
+ * A run can end as a killed process ends: after its n-th effect (a change
+ * of the registry, a file, the loaded fonts, or a broadcast), or after its
+ * n-th WM_FONTCHANGE broadcast, the next platform call throws RunCut
+ * instead of doing anything. n < 0 disarms. EndProcess then releases what
+ * the process held (keys, searches, open files, heap, item lists), as
+ * Windows does; the registry, files and loaded fonts stay as they are. */
+struct RunCut {};
+void CutAfterEffects(int n);
+void CutAfterBroadcasts(int n);
+int EffectCount(); /* effects since the reset */
+void EndProcess();
 
 /* ---- Platform ---- */
 void SetPlatform(DWORD platformId); /* VER_PLATFORM_WIN32_NT by default */
 void SetFontsFolder(const std::string &path); /* C:\WINDOWS\FONTS by default */
+/* The ANSI code page GetACP reports: 932 by default, 1252 for an English
+ * Windows. */
+void SetCodePage(UINT codePage);
 
 /* ---- Registry (below HKEY_LOCAL_MACHINE) ---- */
 struct RegValue {
@@ -83,6 +98,14 @@ void RemoveEntry(const std::string &path); /* a file, or a folder with all below
 void MoveEntry(const std::string &from, const std::string &to);
 
 int OpenSearchCount(); /* searches begun by FindFirstFileA and not closed */
+int OpenFileCount();   /* files opened by CreateFileA and not closed */
+
+/* Another program holds the file open without FILE_SHARE_DELETE (reading
+ * and writing shared): DeleteFileA fails with ERROR_SHARING_VIOLATION and
+ * the file stays. A font loaded by AddFontResourceA holds its file in the
+ * same way on Windows NT, until RemoveFontResourceA. */
+void HoldFile(const std::string &path);
+void ReleaseFile(const std::string &path);
 
 /* A file that AddFontResourceA accepts: the TrueType header, then `tag`. */
 std::string FontBytes(const std::string &tag);
@@ -91,14 +114,18 @@ std::string FontBytes(const std::string &tag);
 /* Full paths of the loaded font files, in the order they were loaded. */
 std::vector<std::string> LoadedFonts();
 int BroadcastCount(); /* WM_FONTCHANGE sent to HWND_BROADCAST */
+/* A top-level window whose thread has stopped answering messages: a timed
+ * broadcast still reaches the other windows and reports ERROR_TIMEOUT. */
+void HangWindow(bool hung);
 
 /* ---- The user ---- */
 struct Box {
     HWND owner;
-    std::string text;
-    std::string caption;
+    std::string text;    /* code page 932 bytes, also for MessageBoxW */
+    std::string caption; /* the same */
     UINT flags;
     int result;
+    bool unicode; /* shown by MessageBoxW */
 };
 
 /* Answers for the coming message boxes, in order. With none left a box
@@ -111,7 +138,8 @@ const std::vector<Box> &Boxes();
 
 /* ---- Journal ---- */
 /* One line per platform call with an effect or a question, in order, such as
- * "RegDeleteValueA(cmr10 (TrueType))" or "SendMessageA(0xffff, 0x1d, 0, 0)".
+ * "RegDeleteValueA(cmr10 (TrueType))" or
+ * "SendMessageTimeoutA(0xffff, 0x1d, 0, 0, 0x2, 5000)".
  * The string functions and the heap are not journaled. */
 const std::vector<std::string> &Journal();
 /* The journal lines of the named functions only, in order. */

@@ -175,6 +175,25 @@ void Fill(const std::string &name, const FileNode &entry, WIN32_FIND_DATAA *foun
     std::memcpy(found->cFileName, name.data(), length);
 }
 
+/* Whether another program, the program itself without FILE_SHARE_DELETE, or
+ * (on Windows NT) a loaded font keeps the file open. */
+bool IsHeld(const std::string &path)
+{
+    const State &machine = Machine();
+    const std::string canonical = CanonicalPath(path);
+    const auto held = machine.heldFiles.find(canonical);
+    if (held != machine.heldFiles.end() && held->second > 0)
+        return true;
+    for (const auto &open : machine.openFiles)
+        if (open.second->path == canonical && !(open.second->share & FILE_SHARE_DELETE))
+            return true;
+    if (machine.platformId == VER_PLATFORM_WIN32_NT)
+        for (const std::string &font : machine.loadedFonts)
+            if (CanonicalPath(font) == canonical)
+                return true;
+    return false;
+}
+
 ParsedPath TestPath(const std::string &path)
 {
     ParsedPath parsed = ParsePath(path.c_str());
@@ -311,15 +330,19 @@ BOOL CopyFileA(LPCSTR source, LPCSTR destination, BOOL failIfExists)
             return Fail(ERROR_FILE_EXISTS);
         if (to.entry->isDirectory || IsReadOnly(*to.entry) || to.entry == from.entry)
             return Fail(ERROR_ACCESS_DENIED);
+        if (IsHeld(destination))
+            return Fail(ERROR_SHARING_VIOLATION);
         /* Overwritten in place: the entry keeps its name. */
         to.entry->bytes = from.entry->bytes;
         to.entry->attributes = from.entry->attributes;
+        Effect();
         return TRUE;
     }
     auto copy = std::make_unique<FileNode>();
     copy->bytes = from.entry->bytes;
     copy->attributes = from.entry->attributes;
     to.folder->children[to.leaf] = std::move(copy);
+    Effect();
     return TRUE;
 }
 
@@ -334,6 +357,7 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)
     if (!IsWritable(where))
         return Fail(ERROR_ACCESS_DENIED);
     where.entry->attributes = StoredAttributes(attributes);
+    Effect();
     return TRUE;
 }
 
@@ -347,7 +371,91 @@ BOOL DeleteFileA(LPCSTR path)
         return Fail(where.error);
     if (where.entry->isDirectory || IsReadOnly(*where.entry) || !IsWritable(where))
         return Fail(ERROR_ACCESS_DENIED);
+    if (IsHeld(path))
+        return Fail(ERROR_SHARING_VIOLATION);
     where.folder->children.erase(where.leaf);
+    Effect();
+    return TRUE;
+}
+
+DWORD GetFileAttributesA(LPCSTR path)
+{
+    Journal("GetFileAttributesA(" + Printable(path) + ")");
+    if (ShouldFail("GetFileAttributesA")) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    const Location where = Locate(path);
+    if (!where.entry) {
+        SetLastError(where.error);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return ReportedAttributes(*where.entry);
+}
+
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                   DWORD creation, DWORD flags, HANDLE templateFile)
+{
+    Journal("CreateFileA(" + Printable(path) + ", " + Hex(access) + ", " + Hex(share) + ")");
+    if (access != GENERIC_READ || creation != OPEN_EXISTING || security || flags ||
+        templateFile)
+        Abort("CreateFileA: the emulation opens existing files for reading only");
+    if (ShouldFail("CreateFileA")) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    const Location where = Locate(path);
+    if (!where.entry) {
+        SetLastError(where.error);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (where.entry->isDirectory) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    /* Whoever holds the file reads it: a new open must share reading. */
+    if (IsHeld(path) && !(share & FILE_SHARE_READ)) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto file = std::make_unique<OpenFile>(OpenFile{CanonicalPath(path), share});
+    HANDLE handle = file.get();
+    Machine().openFiles[handle] = std::move(file);
+    return handle;
+}
+
+BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    Journal("ReadFile(" + std::to_string(size) + ")");
+    if (read)
+        *read = 0;
+    if (ShouldFail("ReadFile"))
+        return Fail(ERROR_ACCESS_DENIED);
+    const auto open = Machine().openFiles.find(handle);
+    if (open == Machine().openFiles.end())
+        return Fail(ERROR_INVALID_HANDLE);
+    if (!read || overlapped || (!buffer && size))
+        return Fail(ERROR_INVALID_PARAMETER);
+    const Location where = Locate(open->second->path.c_str());
+    if (!where.entry)
+        return Fail(ERROR_ACCESS_DENIED);
+    const std::string &bytes = where.entry->bytes;
+    size_t &position = open->second->position;
+    const size_t count = position < bytes.size() ? std::min<size_t>(size, bytes.size() - position) : 0;
+    if (count)
+        std::memcpy(buffer, bytes.data() + position, count);
+    position += count;
+    *read = static_cast<DWORD>(count);
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE handle)
+{
+    Journal("CloseHandle()");
+    if (ShouldFail("CloseHandle"))
+        return Fail(ERROR_INVALID_HANDLE);
+    if (!Machine().openFiles.erase(handle))
+        return Fail(ERROR_INVALID_HANDLE);
     return TRUE;
 }
 
@@ -377,6 +485,23 @@ void PutFile(const std::string &path, const std::string &bytes, DWORD attributes
         Abort("PutFile over a folder: \"" + path + "\"");
     slot->bytes = bytes;
     slot->attributes = StoredAttributes(attributes);
+}
+
+void HoldFile(const std::string &path)
+{
+    TestPath(path);
+    ++Machine().heldFiles[CanonicalPath(path)];
+}
+
+void ReleaseFile(const std::string &path)
+{
+    TestPath(path);
+    auto &held = Machine().heldFiles;
+    const auto file = held.find(CanonicalPath(path));
+    if (file == held.end())
+        Abort("ReleaseFile: \"" + path + "\" is not held");
+    if (--file->second == 0)
+        held.erase(file);
 }
 
 void PutDirectory(const std::string &path)

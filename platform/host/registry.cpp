@@ -182,6 +182,8 @@ LONG RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM acces
         slot = std::make_unique<RegKey>();
         key = slot.get();
     }
+    if (!missing.empty())
+        Effect();
 
     auto handle = std::make_unique<HKEY__>(HKEY__{key, rootIndex, path, shownPath, access});
     *result = handle.get();
@@ -239,6 +241,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE *data,
     const char *bytes = reinterpret_cast<const char *>(data);
     StoreValue(*open->key, ValueName(name), type,
                count ? std::string(bytes, count) : std::string());
+    Effect();
     return ERROR_SUCCESS;
 }
 
@@ -256,6 +259,7 @@ LONG RegDeleteValueA(HKEY key, LPCSTR name)
     for (auto value = values.begin(); value != values.end(); ++value) {
         if (SameName(value->name, ValueName(name))) {
             values.erase(value);
+            Effect();
             return ERROR_SUCCESS;
         }
     }

@@ -43,6 +43,10 @@ bool HasWildcards(std::string_view pattern);
 /* `*` and `?` wildcards, without regard to ASCII case. */
 bool MatchesPattern(std::string_view pattern, std::string_view name);
 
+/* A zero-terminated UTF-16 text as code page 932 bytes; false when the
+ * code page has no character for one of it. */
+bool WideToCodePage932(const WCHAR *text, std::string *bytes);
+
 /* "0x1d" */
 std::string Hex(uint64_t value);
 /* The bytes, or "NULL" for a null pointer. */
@@ -120,6 +124,13 @@ struct Search {
     size_t next = 0;
 };
 
+/* A file the program opened with CreateFileA. */
+struct OpenFile {
+    std::string path; /* canonical */
+    DWORD share;
+    size_t position = 0;
+};
+
 /* ---- The machine ---- */
 struct FailureRule {
     int times = 0; /* negative: for ever */
@@ -128,7 +139,14 @@ struct FailureRule {
 
 struct State {
     std::map<std::string, FailureRule> failures;
+    std::map<std::string, int> calls; /* every failable call made, by name */
     std::vector<std::string> journal;
+
+    /* The end of a killed run: the first platform call after this many
+     * effects, or broadcasts, throws RunCut (negative: never). */
+    int cutAfterEffects = -1;
+    int cutAfterBroadcasts = -1;
+    int effects = 0;
 
     DWORD platformId = VER_PLATFORM_WIN32_NT;
     std::string fontsFolder = "C:\\WINDOWS\\FONTS";
@@ -139,9 +157,15 @@ struct State {
 
     std::map<char, Drive> drives; /* by lower-case letter; absent: no drive */
     std::map<HANDLE, std::unique_ptr<Search>> searches;
+    std::map<HANDLE, std::unique_ptr<OpenFile>> openFiles;
+    /* Canonical paths of files other programs hold open without
+     * FILE_SHARE_DELETE, with how often each is held. */
+    std::map<std::string, int> heldFiles;
 
     std::vector<std::string> loadedFonts;
     int broadcasts = 0;
+    bool hungWindow = false;
+    UINT codePage = 932;
 
     std::vector<int> answers; /* queued, first at the front */
     std::function<void(const Box &)> onBox;
@@ -155,7 +179,12 @@ struct State {
 
 State &Machine();
 
+/* Every platform call journals first; a run that is to be cut ends here,
+ * before the call does anything. */
 void Journal(std::string line);
+/* A change of the machine's lasting state: registry, files, loaded fonts,
+ * broadcasts. Counted for cuts. */
+void Effect();
 /* Consults the failure switch for one call of `function`. */
 bool ShouldFail(const char *function);
 void SetLastError(DWORD error);

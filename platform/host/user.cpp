@@ -24,21 +24,17 @@ std::string FontPath(const std::string &file)
 
 } // namespace
 
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+namespace {
+
+int ShowBox(const host::Box &shown)
 {
     State &machine = Machine();
-    Journal("MessageBoxA(" + Hex(type) + ")");
-    if (ShouldFail("MessageBoxA"))
-        return 0;
-
-    /* Windows captions a box given no caption "Error". */
-    host::Box box{owner, text ? text : "", caption ? caption : "Error", type, 0};
-    machine.boxes.push_back(box);
+    machine.boxes.push_back(shown);
     const size_t index = machine.boxes.size() - 1;
     if (machine.onBox) {
         /* A copy: the hook may replace itself or show another box. */
         const auto hook = machine.onBox;
-        hook(box);
+        hook(shown);
     }
     int answer = 0;
     if (!machine.answers.empty()) {
@@ -50,16 +46,53 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     return answer;
 }
 
-LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+} // namespace
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
-    Journal("SendMessageA(" + Hex(reinterpret_cast<ULONG_PTR>(window)) + ", " +
-            Hex(message) + ", " + std::to_string(wParam) + ", " +
-            std::to_string(lParam) + ")");
-    if (ShouldFail("SendMessageA"))
+    Journal("MessageBoxA(" + Hex(type) + ")");
+    if (ShouldFail("MessageBoxA"))
         return 0;
-    if (window == HWND_BROADCAST && message == WM_FONTCHANGE)
+    /* Windows captions a box given no caption "Error". */
+    return ShowBox(host::Box{owner, text ? text : "", caption ? caption : "Error", type, 0, false});
+}
+
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
+{
+    Journal("MessageBoxW(" + Hex(type) + ")");
+    if (ShouldFail("MessageBoxW"))
+        return 0;
+    static const WCHAR kNone[] = {0};
+    static const WCHAR kError[] = {'E', 'r', 'r', 'o', 'r', 0};
+    host::Box box{owner, "", "", type, 0, true};
+    if (!WideToCodePage932(text ? text : kNone, &box.text) ||
+        !WideToCodePage932(caption ? caption : kError, &box.caption))
+        Abort("MessageBoxW: a text with no code page 932 form");
+    return ShowBox(box);
+}
+
+LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
+                            UINT timeout, PDWORD_PTR result)
+{
+    Journal("SendMessageTimeoutA(" + Hex(reinterpret_cast<ULONG_PTR>(window)) + ", " +
+            Hex(message) + ", " + std::to_string(wParam) + ", " + std::to_string(lParam) + ", " +
+            Hex(flags) + ", " + std::to_string(timeout) + ")");
+    if (result)
+        *result = 0;
+    if (ShouldFail("SendMessageTimeoutA")) {
+        SetLastError(ERROR_TIMEOUT);
+        return 0;
+    }
+    if (window == HWND_BROADCAST && message == WM_FONTCHANGE) {
         ++Machine().broadcasts;
-    return 0;
+        Effect();
+    }
+    if (Machine().hungWindow) {
+        /* The others were told; the hung one made the call time out. */
+        SetLastError(ERROR_TIMEOUT);
+        return 0;
+    }
+    return 1;
 }
 
 int AddFontResourceA(LPCSTR file)
@@ -75,6 +108,7 @@ int AddFontResourceA(LPCSTR file)
     if (header != kTrueTypeHeader && header != kAppleTrueTypeHeader)
         return 0;
     Machine().loadedFonts.push_back(path);
+    Effect();
     return 1; /* the number of fonts the file added */
 }
 
@@ -90,6 +124,7 @@ BOOL RemoveFontResourceA(LPCSTR file)
     for (auto font = loaded.rbegin(); font != loaded.rend(); ++font) {
         if (CanonicalPath(*font) == wanted) {
             loaded.erase(std::next(font).base());
+            Effect();
             return TRUE;
         }
     }

@@ -24,6 +24,7 @@ typedef uint32_t ULONG;
 typedef int32_t BOOL;
 typedef uint32_t UINT;
 typedef char CHAR;
+typedef uint16_t WCHAR; /* UTF-16, as on Windows */
 typedef int32_t HRESULT;
 typedef DWORD REGSAM;
 typedef uintptr_t WPARAM;
@@ -31,6 +32,8 @@ typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
 typedef size_t SIZE_T;
 typedef uintptr_t ULONG_PTR;
+typedef uintptr_t DWORD_PTR;
+typedef DWORD_PTR *PDWORD_PTR;
 
 typedef void *HANDLE;
 typedef void *LPVOID;
@@ -40,9 +43,12 @@ typedef struct HWND__ *HWND;
 typedef struct HINSTANCE__ *HINSTANCE;
 typedef char *LPSTR;
 typedef const char *LPCSTR;
+typedef WCHAR *LPWSTR;
+typedef const WCHAR *LPCWSTR;
 typedef BYTE *LPBYTE;
 typedef DWORD *LPDWORD;
 typedef struct _SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
+typedef struct _OVERLAPPED *LPOVERLAPPED;
 typedef struct _ITEMIDLIST ITEMIDLIST;
 typedef ITEMIDLIST *LPITEMIDLIST;
 typedef const ITEMIDLIST *LPCITEMIDLIST;
@@ -59,9 +65,13 @@ typedef const ITEMIDLIST *LPCITEMIDLIST;
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_NO_MORE_FILES 18L
+#define ERROR_SHARING_VIOLATION 32L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_MORE_DATA 234L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define ERROR_TIMEOUT 1460L
 
 #define S_OK ((HRESULT)0)
 #define E_FAIL ((HRESULT)0x80004005)
@@ -151,12 +161,26 @@ HRESULT SHGetMalloc(IMalloc **allocator);
 #define IDNO 7
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+
+/* Code pages */
+#define CP_ACP 0
+
+UINT GetACP(void);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length,
+                        LPWSTR wide, int capacity);
 
 /* Windows and messages */
 #define HWND_BROADCAST ((HWND)(ULONG_PTR)0xffff)
 #define WM_FONTCHANGE 0x001D
 
-LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+#define SMTO_NORMAL 0x0000
+#define SMTO_BLOCK 0x0001
+#define SMTO_ABORTIFHUNG 0x0002
+
+LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam,
+                            LPARAM lParam, UINT flags, UINT timeout,
+                            PDWORD_PTR result);
 
 /* Drives and files */
 #define DRIVE_UNKNOWN 0
@@ -175,6 +199,14 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define OPEN_EXISTING 3
 
 typedef struct _FILETIME {
     DWORD dwLowDateTime;
@@ -201,6 +233,16 @@ BOOL FindClose(HANDLE search);
 BOOL CopyFileA(LPCSTR source, LPCSTR destination, BOOL failIfExists);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 BOOL DeleteFileA(LPCSTR path);
+DWORD GetFileAttributesA(LPCSTR path);
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share,
+                   LPSECURITY_ATTRIBUTES security, DWORD creation,
+                   DWORD flags, HANDLE templateFile);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read,
+              LPOVERLAPPED overlapped);
+BOOL CloseHandle(HANDLE handle);
+
+/* The calling thread's last error, as the failing call set it. */
+DWORD GetLastError(void);
 
 /* Font resources */
 int AddFontResourceA(LPCSTR file);

@@ -55,7 +55,7 @@ static void RemovalCase(const std::string &data)
 {
     host::Reset();
     host::PutRegValue(NT_KEY, "cmvtt10 (TrueType)", REG_SZ, data);
-    RemoveFontSet(&NewFontSet);
+    RemoveFontSet(&NewFontSet, 1);
     for (const std::string &line : host::JournalOf({"SetFileAttributesA", "DeleteFileA"})) {
         const size_t open = line.find('(');
         std::string path = line.substr(open + 1, line.size() - open - 2);

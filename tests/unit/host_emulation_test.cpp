@@ -3,7 +3,9 @@
  */
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -473,6 +475,8 @@ TEST_F(HostEmulation, AddFontResourceLoadsOnlyTrueTypeFiles)
 
 TEST_F(HostEmulation, RemoveFontResourceFindsABareNameInTheFontsFolder)
 {
+    /* On 95/98 the file of a loaded font can be deleted. */
+    host::SetPlatform(VER_PLATFORM_WIN32_WINDOWS);
     const std::string font = "C:\\WINDOWS\\FONTS\\cmr10.ttf";
     host::PutFile(font, host::FontBytes("cmr10"));
     host::PutFile("D:\\disc\\cmr10.ttf", host::FontBytes("disc"));
@@ -490,6 +494,142 @@ TEST_F(HostEmulation, RemoveFontResourceFindsABareNameInTheFontsFolder)
 
     EXPECT_TRUE(RemoveFontResourceA("d:\\DISC\\CMR10.ttf"));
     EXPECT_TRUE(host::LoadedFonts().empty());
+}
+
+/* ---- Files held open, and reading them ---- */
+
+TEST_F(HostEmulation, AHeldFileCannotBeDeletedUntilReleased)
+{
+    const std::string file = "C:\\WINDOWS\\FONTS\\cmr10.ttf";
+    const struct {
+        const char *what;
+        DWORD platform;
+        std::function<void()> hold, release;
+    } cases[] = {
+        {"another program", VER_PLATFORM_WIN32_NT, [&] { host::HoldFile(file); },
+         [&] { host::ReleaseFile(file); }},
+        {"another program on 95/98", VER_PLATFORM_WIN32_WINDOWS,
+         [&] { host::HoldFile(file); }, [&] { host::ReleaseFile(file); }},
+        {"a font loaded on NT", VER_PLATFORM_WIN32_NT,
+         [&] { AddFontResourceA("cmr10.ttf"); }, [&] { RemoveFontResourceA(file.c_str()); }},
+    };
+    for (const auto &c : cases) {
+        host::Reset();
+        host::SetPlatform(c.platform);
+        host::PutFile(file, host::FontBytes("a"));
+        c.hold();
+        EXPECT_FALSE(DeleteFileA("c:\\windows\\fonts\\CMR10.TTF")) << c.what;
+        EXPECT_EQ(GetLastError(), (DWORD)ERROR_SHARING_VIOLATION) << c.what;
+        EXPECT_NE(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES) << c.what;
+        EXPECT_FALSE(CopyFileA(file.c_str(), file.c_str(), FALSE)) << c.what;
+        c.release();
+        EXPECT_TRUE(DeleteFileA(file.c_str())) << c.what;
+        EXPECT_EQ(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES) << c.what;
+        EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND) << c.what;
+    }
+}
+
+TEST_F(HostEmulation, CreateFileReadsInChunksAndSharesWithHolders)
+{
+    const std::string file = "C:\\WINDOWS\\FONTS\\a.ttf";
+    host::PutFile(file, "0123456789");
+    host::HoldFile(file);
+    HANDLE refused = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(refused, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_SHARING_VIOLATION);
+
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    host::ReleaseFile(file);
+    /* Opened without FILE_SHARE_DELETE, the program holds it itself. */
+    EXPECT_FALSE(DeleteFileA(file.c_str()));
+    char buffer[4];
+    std::string read;
+    DWORD got = 0;
+    while (ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got)
+        read.append(buffer, got);
+    EXPECT_EQ(read, "0123456789");
+    EXPECT_EQ(host::OpenFileCount(), 1);
+    EXPECT_TRUE(CloseHandle(handle));
+    EXPECT_FALSE(CloseHandle(handle));
+    EXPECT_TRUE(DeleteFileA(file.c_str()));
+
+    for (const char *path : {"C:\\WINDOWS\\FONTS\\none.ttf", "C:\\WINDOWS\\FONTS"})
+        EXPECT_EQ(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr),
+                  INVALID_HANDLE_VALUE)
+            << path;
+}
+
+/* ---- Killed runs ---- */
+
+TEST_F(HostEmulation, ACutRunEndsBeforeTheCallAfterItsLastEffect)
+{
+    host::PutFile("D:\\a.ttf", host::FontBytes("a"));
+    host::CutAfterEffects(2);
+    EXPECT_TRUE(CopyFileA("D:\\a.ttf", "C:\\WINDOWS\\FONTS\\a.ttf", TRUE));
+    EXPECT_EQ(GetDriveTypeA("d:\\"), (UINT)DRIVE_FIXED); /* a question, no effect */
+    EXPECT_FALSE(CopyFileA("D:\\a.ttf", "C:\\WINDOWS\\FONTS\\a.ttf", TRUE)); /* nothing done */
+    EXPECT_EQ(AddFontResourceA("C:\\WINDOWS\\FONTS\\a.ttf"), 1);
+    EXPECT_THROW(RemoveFontResourceA("a.ttf"), host::RunCut);
+    EXPECT_EQ(host::EffectCount(), 2);
+    EXPECT_EQ(host::LoadedFonts().size(), 1u);
+    /* Disarmed once it has cut. */
+    EXPECT_TRUE(RemoveFontResourceA("a.ttf"));
+
+    host::Reset();
+    host::CutAfterBroadcasts(1);
+    SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+    EXPECT_THROW(GetDriveTypeA("c:\\"), host::RunCut);
+    EXPECT_EQ(host::BroadcastCount(), 1);
+}
+
+TEST_F(HostEmulation, AHungWindowMakesATimedBroadcastTimeOut)
+{
+    DWORD_PTR result = 7;
+    EXPECT_NE(SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                                  &result),
+              0);
+    host::HangWindow(true);
+    EXPECT_EQ(SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                                  &result),
+              0);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_TIMEOUT);
+    EXPECT_EQ(host::BroadcastCount(), 2);
+}
+
+/* ---- Code pages ---- */
+
+TEST_F(HostEmulation, MultiByteToWideCharConvertsCodePage932)
+{
+    const char text[] = "\x83\x5C\x83\x74\x83\x67 a"; /* ソフト a */
+    const WCHAR expected[] = {0x30BD, 0x30D5, 0x30C8, ' ', 'a', 0};
+    EXPECT_EQ(MultiByteToWideChar(932, 0, text, -1, nullptr, 0), 6);
+    WCHAR wide[6];
+    ASSERT_EQ(MultiByteToWideChar(932, 0, text, -1, wide, 6), 6);
+    EXPECT_TRUE(std::equal(wide, wide + 6, expected));
+    EXPECT_EQ(MultiByteToWideChar(932, 0, text, -1, wide, 5), 0);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(MultiByteToWideChar(932, 0, text, 2, wide, 6), 1);
+    EXPECT_EQ(MultiByteToWideChar(1252, 0, text, -1, wide, 6), 0);
+
+    EXPECT_EQ(GetACP(), 932u);
+    host::SetCodePage(1252);
+    EXPECT_EQ(GetACP(), 1252u);
+}
+
+TEST_F(HostEmulation, MessageBoxWRecordsItsTextsInCodePage932)
+{
+    const WCHAR text[] = {0x6B63, 0x5E38, 0}; /* 正常 */
+    const WCHAR caption[] = {'Q', 0};
+    host::QueueAnswer(IDOK);
+    EXPECT_EQ(MessageBoxW(nullptr, text, caption, MB_OK), IDOK);
+    ASSERT_EQ(host::Boxes().size(), 1u);
+    EXPECT_EQ(host::Boxes()[0].text, "\x90\xb3\x8f\xed");
+    EXPECT_EQ(host::Boxes()[0].caption, "Q");
+    EXPECT_TRUE(host::Boxes()[0].unicode);
 }
 
 /* ---- Strings ---- */
@@ -586,7 +726,7 @@ TEST_F(HostEmulation, TheJournalNamesEveryCallWithItsArguments)
     SetFileAttributesA("C:\\WINDOWS\\FONTS\\a.ttf", FILE_ATTRIBUTE_NORMAL);
     AddFontResourceA("C:\\WINDOWS\\FONTS\\a.ttf");
     RemoveFontResourceA("a.ttf");
-    SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
+    SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
     MessageBoxA(nullptr, "t", "c", MB_YESNO | MB_ICONQUESTION | MB_TOPMOST);
     GetDriveTypeA("d:\\");
 
@@ -601,13 +741,14 @@ TEST_F(HostEmulation, TheJournalNamesEveryCallWithItsArguments)
         "SetFileAttributesA(C:\\WINDOWS\\FONTS\\a.ttf, 0x80)",
         "AddFontResourceA(C:\\WINDOWS\\FONTS\\a.ttf)",
         "RemoveFontResourceA(a.ttf)",
-        "SendMessageA(0xffff, 0x1d, 0, 0)",
+        "SendMessageTimeoutA(0xffff, 0x1d, 0, 0, 0x2, 5000)",
         "MessageBoxA(0x40024)",
         "GetDriveTypeA(d:\\)",
     };
     EXPECT_EQ(host::Journal(), expected);
-    EXPECT_EQ(host::JournalOf({"RegCloseKey", "SendMessageA"}),
-              (std::vector<std::string>{"RegCloseKey()", "SendMessageA(0xffff, 0x1d, 0, 0)"}));
+    EXPECT_EQ(host::JournalOf({"RegCloseKey", "SendMessageTimeoutA"}),
+              (std::vector<std::string>{"RegCloseKey()",
+                                        "SendMessageTimeoutA(0xffff, 0x1d, 0, 0, 0x2, 5000)"}));
     EXPECT_EQ(host::BroadcastCount(), 1);
 }
 

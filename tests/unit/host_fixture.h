@@ -1,7 +1,7 @@
 /*
  * Every host test starts on a new emulated machine and ends by checking
  * that the program released what it acquired: registry keys, file
- * searches, heap blocks and the shell's item lists.
+ * searches, open files, heap blocks and the shell's item lists.
  */
 #ifndef TESTS_UNIT_HOST_FIXTURE_H
 #define TESTS_UNIT_HOST_FIXTURE_H
@@ -24,6 +24,7 @@ protected:
     {
         EXPECT_EQ(host::OpenKeyCount(), 0) << "registry key left open";
         EXPECT_EQ(host::OpenSearchCount(), 0) << "file search left open";
+        EXPECT_EQ(host::OpenFileCount(), 0) << "file left open";
         EXPECT_EQ(host::LiveHeapBlocks(), 0) << "heap block not freed";
         EXPECT_EQ(host::LiveItemLists(), 0) << "item list not freed";
     }

@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "host_fixture.h"
 #include "install/install.h"
 
@@ -5,7 +7,7 @@ namespace {
 
 using InstallTest = HostTest;
 
-const std::string Broadcast = "SendMessageA(0xffff, 0x1d, 0, 0)";
+const std::string Broadcast = "SendMessageTimeoutA(0xffff, 0x1d, 0, 0, 0x2, 5000)";
 
 TEST_F(InstallTest, OneFontFromTheDistributionFolder)
 {
@@ -14,7 +16,7 @@ TEST_F(InstallTest, OneFontFromTheDistributionFolder)
 
     EXPECT_EQ(host::JournalOf({"FindFirstFileA", "CopyFileA", "AddFontResourceA",
                                "RegCreateKeyExA", "RegSetValueExA",
-                               "SendMessageA", "RegCloseKey"}),
+                               "SendMessageTimeoutA", "RegCloseKey"}),
               (std::vector<std::string>{
                   "FindFirstFileA(q:\\CM-TrueType\\*.ttf)",
                   "CopyFileA(q:\\CM-TrueType\\cmr10.ttf, " FONTS_DIR "\\cmr10.ttf, 1)",
@@ -138,7 +140,7 @@ TEST_F(InstallTest, EveryLoadedFontIsWrittenThenAnnounced)
     for (const char *name : {"a.ttf", "b.ttf", "c.ttf"})
         host::PutFile(std::string("q:\\CM-TrueType\\") + name, host::FontBytes(name));
     InstallFontFolder("q:\\CM-TrueType");
-    EXPECT_EQ(host::JournalOf({"CopyFileA", "RegSetValueExA", "SendMessageA"}),
+    EXPECT_EQ(host::JournalOf({"CopyFileA", "RegSetValueExA", "SendMessageTimeoutA"}),
               (std::vector<std::string>{
                   "CopyFileA(q:\\CM-TrueType\\a.ttf, " FONTS_DIR "\\a.ttf, 1)",
                   "RegSetValueExA(a (TrueType), 1, 6)", Broadcast,
@@ -223,6 +225,65 @@ TEST_F(InstallTest, DestinationBeyondThePathLimitIsPassedOver)
         InstallFontFile("q:\\CM-TrueType", name.c_str());
         EXPECT_EQ(host::JournalOf({"CopyFileA"}).size(), c.second) << c.first;
     }
+}
+
+/*
+ * A file of the same name already in the Fonts folder is never
+ * overwritten. When it holds exactly the disc's bytes it is a copy of
+ * ours, left unregistered by an earlier run, and is registered as if just
+ * copied; with any other bytes it stays as it is, unregistered.
+ */
+TEST_F(InstallTest, ALeftoverCopyOfTheDiscsFileIsRegistered)
+{
+    const std::string disc = host::FontBytes("disc");
+    const struct {
+        const char *what;
+        std::string present;
+        std::function<void()> arrange;
+        bool registered;
+    } cases[] = {
+        {"the disc's bytes", disc, [] {}, true},
+        {"the disc's bytes, held open by a program", disc,
+         [] { host::HoldFile(FONTS_DIR "\\cmr10.ttf"); }, true},
+        {"the disc's bytes, read-only", disc,
+         [] { SetFileAttributesA(FONTS_DIR "\\cmr10.ttf", FILE_ATTRIBUTE_READONLY); }, true},
+        {"one byte more", disc + "x", [] {}, false},
+        {"one byte less", disc.substr(0, disc.size() - 1), [] {}, false},
+        {"the same length, one byte other", host::FontBytes("disk"), [] {}, false},
+        {"empty", "", [] {}, false},
+        {"the disc's bytes, unreadable", disc, [] { host::FailCall("CreateFileA", 1, 1); },
+         false},
+        {"the disc's bytes, a read fails", disc, [] { host::FailCall("ReadFile", 1, 1); },
+         false},
+        {"the disc's bytes, no memory to compare", disc, [] { host::FailCall("HeapAlloc", 1, 1); },
+         false},
+    };
+    for (const auto &c : cases) {
+        host::Reset();
+        host::PutFile("q:\\CM-TrueType\\cmr10.ttf", disc);
+        host::PutFile(FONTS_DIR "\\cmr10.ttf", c.present);
+        c.arrange();
+        InstallFontFolder("q:\\CM-TrueType");
+        EXPECT_EQ(IsRegistered(NT_KEY, "cmr10"), c.registered) << c.what;
+        EXPECT_EQ(host::BroadcastCount(), c.registered ? 1 : 0) << c.what;
+        EXPECT_EQ(host::LoadedFonts().size(), c.registered ? 1u : 0u) << c.what;
+        EXPECT_EQ(host::FileBytes(FONTS_DIR "\\cmr10.ttf"), c.present) << c.what;
+        EXPECT_EQ(host::OpenFileCount(), 0) << c.what;
+        EXPECT_EQ(host::LiveHeapBlocks(), 0) << c.what;
+    }
+}
+
+/* Larger than one chunk of the comparison, differing only at the end. */
+TEST_F(InstallTest, ALongCopyIsComparedToItsLastByte)
+{
+    const std::string disc = host::FontBytes(std::string(40000, 'f') + "a");
+    host::PutFile("q:\\CM-TrueType\\cmr10.ttf", disc);
+    host::PutFile(FONTS_DIR "\\cmr10.ttf", disc.substr(0, disc.size() - 1) + "b");
+    host::PutFile("q:\\CM-TrueType\\cmr12.ttf", disc);
+    host::PutFile(FONTS_DIR "\\cmr12.ttf", disc);
+    InstallFontFolder("q:\\CM-TrueType");
+    EXPECT_FALSE(IsRegistered(NT_KEY, "cmr10"));
+    EXPECT_TRUE(IsRegistered(NT_KEY, "cmr12"));
 }
 
 } // namespace

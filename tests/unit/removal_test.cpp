@@ -10,52 +10,147 @@ using RemovalTest = HostTest;
 
 const std::vector<std::string> Effects = {
     "RegDeleteValueA", "RemoveFontResourceA", "SetFileAttributesA",
-    "DeleteFileA", "SendMessageA"};
+    "DeleteFileA", "SendMessageTimeoutA"};
 
-const std::string Broadcast = "SendMessageA(0xffff, 0x1d, 0, 0)";
+const std::string Broadcast = "SendMessageTimeoutA(0xffff, 0x1d, 0, 0, 0x2, 5000)";
 
-std::vector<std::string> RemoveAndJournal(const FontSet *set)
+std::vector<std::string> RemoveAndJournal(const FontSet *set, int markerMayGo = 1)
 {
     host::ClearJournal();
-    RemoveFontSet(set);
+    RemoveFontSet(set, markerMayGo);
     return host::JournalOf(Effects);
 }
 
-/* What one registered font costs, in order. */
+/* What one registered font costs, in order: unloaded, its file deleted,
+ * then its value, unless the file stays; one broadcast. */
 std::vector<std::string> FontRemoved(const std::string &valueName,
                                      const std::string &data,
-                                     const std::string &deletedPath)
+                                     const std::string &deletedPath,
+                                     bool fileStays = false)
 {
-    std::vector<std::string> effects = {
-        "RegDeleteValueA(" + valueName + ")",
-        "RemoveFontResourceA(" + data + ")"};
+    std::vector<std::string> effects = {"RemoveFontResourceA(" + data + ")"};
     if (!deletedPath.empty()) {
         effects.push_back("SetFileAttributesA(" + deletedPath + ", 0x80)");
         effects.push_back("DeleteFileA(" + deletedPath + ")");
     }
+    if (!fileStays)
+        effects.push_back("RegDeleteValueA(" + valueName + ")");
     effects.push_back(Broadcast);
     return effects;
 }
 
-TEST_F(RemovalTest, EachRegisteredFontIsTakenOutInOrder)
+std::vector<std::string> Joined(std::initializer_list<std::vector<std::string>> parts)
 {
-    RegisterFont(NT_KEY, "cmr10", "cmr10.ttf");
-    RegisterFont(NT_KEY, "cmvtt10", "cmvtt10.ttf");
-    host::PutFile(FONTS_DIR "\\cmr10.ttf", host::FontBytes("old"));
-    host::PutFile(FONTS_DIR "\\cmvtt10.ttf", host::FontBytes("old"));
+    std::vector<std::string> all;
+    for (const auto &part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+/* cmr10.ttf and the like, registered, with a file in the Fonts folder. */
+void PutInstalledFonts(const std::string &key, std::initializer_list<const char *> names,
+                       DWORD attributes = FILE_ATTRIBUTE_ARCHIVE)
+{
+    for (const char *name : names) {
+        RegisterFont(key, name, std::string(name) + ".ttf");
+        host::PutFile(FONTS_DIR "\\" + std::string(name) + ".ttf", host::FontBytes("old"),
+                      attributes);
+    }
+}
+
+/* Table order, but the marker (cmvtt10) after every other font of the set,
+ * msbm9, the last name of the table, among them. */
+TEST_F(RemovalTest, EachRegisteredFontIsTakenOutInOrderTheMarkerLast)
+{
+    PutInstalledFonts(NT_KEY, {"cmr10", "cmvtt10", "msbm9"});
+    /* Loaded, as an installed font is: on NT that holds its file until it
+     * is unloaded, which comes first. */
     ASSERT_EQ(AddFontResourceA(FONTS_DIR "\\cmr10.ttf"), 1);
 
-    std::vector<std::string> expected =
-        FontRemoved("cmr10 (TrueType)", "cmr10.ttf", FONTS_DIR "\\cmr10.ttf");
-    const auto marker = FontRemoved("cmvtt10 (TrueType)", "cmvtt10.ttf",
-                                    FONTS_DIR "\\cmvtt10.ttf");
-    expected.insert(expected.end(), marker.begin(), marker.end());
-    EXPECT_EQ(RemoveAndJournal(&NewFontSet), expected);
+    EXPECT_EQ(RemoveAndJournal(&NewFontSet),
+              Joined({FontRemoved("cmr10 (TrueType)", "cmr10.ttf", FONTS_DIR "\\cmr10.ttf"),
+                      FontRemoved("msbm9 (TrueType)", "msbm9.ttf", FONTS_DIR "\\msbm9.ttf"),
+                      FontRemoved("cmvtt10 (TrueType)", "cmvtt10.ttf",
+                                  FONTS_DIR "\\cmvtt10.ttf")}));
 
     EXPECT_TRUE(host::RegValues(NT_KEY).empty());
     EXPECT_TRUE(host::ListDirectory(FONTS_DIR).empty());
     EXPECT_TRUE(host::LoadedFonts().empty());
     EXPECT_EQ(IsFontSetInstalled(&NewFontSet), 0);
+}
+
+/*
+ * A file that cannot be deleted keeps its value, so the font stays
+ * registered and a later run tries again; the marker stays with it. Once
+ * the file is free, the next removal finishes the set.
+ */
+TEST_F(RemovalTest, AFileThatStaysKeepsItsValueAndTheMarker)
+{
+    const std::string cmr10 = FONTS_DIR "\\cmr10.ttf";
+    const struct {
+        const char *what;
+        DWORD platform;
+        std::function<void()> hold, release;
+    } cases[] = {
+        {"held open by a program", VER_PLATFORM_WIN32_NT, [&] { host::HoldFile(cmr10); },
+         [&] { host::ReleaseFile(cmr10); }},
+        {"held open on 95/98", VER_PLATFORM_WIN32_WINDOWS, [&] { host::HoldFile(cmr10); },
+         [&] { host::ReleaseFile(cmr10); }},
+        /* Loaded twice (an earlier run was killed after loading it): one
+         * unload leaves it loaded, and on NT a loaded font holds its file. */
+        {"still loaded on NT", VER_PLATFORM_WIN32_NT,
+         [&] {
+             AddFontResourceA(cmr10.c_str());
+             AddFontResourceA(cmr10.c_str());
+         },
+         [&] { RemoveFontResourceA(cmr10.c_str()); }},
+    };
+    for (const auto &c : cases) {
+        host::Reset();
+        host::SetPlatform(c.platform);
+        const std::string key = c.platform == VER_PLATFORM_WIN32_NT ? NT_KEY : WIN9X_KEY;
+        PutInstalledFonts(key, {"cmr10", "cmvtt10"}, FILE_ATTRIBUTE_READONLY);
+        c.hold();
+
+        EXPECT_EQ(RemoveAndJournal(&NewFontSet),
+                  FontRemoved("cmr10 (TrueType)", "cmr10.ttf", cmr10, true))
+            << c.what;
+        EXPECT_TRUE(host::Exists(cmr10)) << c.what;
+        EXPECT_TRUE(IsRegistered(key, "cmr10")) << c.what;
+        EXPECT_TRUE(IsRegistered(key, "cmvtt10")) << c.what;
+        EXPECT_TRUE(host::Exists(FONTS_DIR "\\cmvtt10.ttf")) << c.what;
+
+        c.release();
+        RemoveFontSet(&NewFontSet, 1);
+        EXPECT_TRUE(host::RegValues(key).empty()) << c.what;
+        EXPECT_TRUE(host::ListDirectory(FONTS_DIR).empty()) << c.what;
+    }
+}
+
+/* On 95/98 a loaded font does not hold its file. */
+TEST_F(RemovalTest, ALoadedFontHoldsNoFileOn9x)
+{
+    host::SetPlatform(VER_PLATFORM_WIN32_WINDOWS);
+    PutInstalledFonts(WIN9X_KEY, {"cmvtt10"});
+    AddFontResourceA(FONTS_DIR "\\cmvtt10.ttf");
+    AddFontResourceA(FONTS_DIR "\\cmvtt10.ttf");
+    RemoveFontSet(&NewFontSet, 1);
+    EXPECT_TRUE(host::RegValues(WIN9X_KEY).empty());
+    EXPECT_TRUE(host::ListDirectory(FONTS_DIR).empty());
+}
+
+/* The caller can keep the marker: every other font goes, the marker's font
+ * stays whole. */
+TEST_F(RemovalTest, AMarkerThatMayNotGoStays)
+{
+    for (const char *name : {"CMBSY5", "WNCYB10"}) {
+        RegisterFont(NT_KEY, name, std::string(name) + ".TTF");
+        host::PutFile(FONTS_DIR "\\" + std::string(name) + ".TTF", host::FontBytes("old"));
+    }
+    EXPECT_EQ(RemoveAndJournal(&LegacyFontSetB, 0),
+              FontRemoved("CMBSY5 (TrueType)", "CMBSY5.TTF", FONTS_DIR "\\CMBSY5.TTF"));
+    EXPECT_TRUE(IsRegistered(NT_KEY, "WNCYB10"));
+    EXPECT_TRUE(host::Exists(FONTS_DIR "\\WNCYB10.TTF"));
 }
 
 TEST_F(RemovalTest, DataShapes)
@@ -134,7 +229,7 @@ TEST_F(RemovalTest, NamesWithoutValuePassSilently)
 
     const auto effects = RemoveAndJournal(&NewFontSet);
     EXPECT_EQ(std::count(effects.begin(), effects.end(), Broadcast), 3);
-    EXPECT_EQ(effects.front(), "RegDeleteValueA(cmb10 (TrueType))");
+    EXPECT_EQ(effects.front(), "RemoveFontResourceA(cmb10.ttf)");
     EXPECT_EQ(effects.back(), Broadcast);
     EXPECT_FALSE(IsRegistered(NT_KEY, "msbm9"));
     /* A value that cannot be read as a string is passed over. */
@@ -180,29 +275,36 @@ TEST_F(RemovalTest, OlderSetTakesTheLowerCaseValueOfTheSameName)
     RegisterFont(NT_KEY, "ASCGRP", "ASCGRP.TTF");
     RegisterFont(NT_KEY, "cmr10", "cmr10.ttf");
     host::PutFile(FONTS_DIR "\\cmr10.ttf", host::FontBytes("mine"));
-    RemoveFontSet(&LegacyFontSetA);
+    RemoveFontSet(&LegacyFontSetA, 1);
     EXPECT_TRUE(host::RegValues(NT_KEY).empty());
     EXPECT_FALSE(host::Exists(FONTS_DIR "\\cmr10.ttf"));
 }
 
+/* Failures of the unload, the attribute reset and the broadcast stop
+ * nothing; a value that cannot be deleted stays, and so does the marker. */
 TEST_F(RemovalTest, FailuresInsideTheWalkDoNotStopIt)
 {
-    RegisterFont(NT_KEY, "cmr10", "cmr10.ttf");
-    RegisterFont(NT_KEY, "cmvtt10", "cmvtt10.ttf");
-    host::PutFile(FONTS_DIR "\\cmr10.ttf", host::FontBytes("a"));
-    host::PutFile(FONTS_DIR "\\cmvtt10.ttf", host::FontBytes("b"));
-    for (const char *call : {"RegDeleteValueA", "RemoveFontResourceA",
-                             "SetFileAttributesA", "SendMessageA"})
+    PutInstalledFonts(NT_KEY, {"cmb10", "cmr10", "cmvtt10"});
+    for (const char *call : {"RemoveFontResourceA", "SetFileAttributesA", "SendMessageTimeoutA"})
         host::FailCall(call, 1);
+    RemoveFontSet(&NewFontSet, 1);
+    EXPECT_TRUE(host::RegValues(NT_KEY).empty());
+    EXPECT_TRUE(host::ListDirectory(FONTS_DIR).empty());
 
+    host::Reset();
+    PutInstalledFonts(NT_KEY, {"cmb10", "cmr10", "cmvtt10"});
+    host::FailCall("RegDeleteValueA", 1);
     const auto effects = RemoveAndJournal(&NewFontSet);
-    EXPECT_EQ(effects.size(), 10u);
-    EXPECT_FALSE(host::Exists(FONTS_DIR "\\cmr10.ttf"));
-    EXPECT_FALSE(host::Exists(FONTS_DIR "\\cmvtt10.ttf"));
-    EXPECT_TRUE(IsRegistered(NT_KEY, "cmr10")); /* its delete failed */
-    EXPECT_FALSE(IsRegistered(NT_KEY, "cmvtt10"));
+    EXPECT_EQ(std::count(effects.begin(), effects.end(), Broadcast), 2);
+    EXPECT_FALSE(host::Exists(FONTS_DIR "\\cmb10.ttf"));
+    EXPECT_TRUE(IsRegistered(NT_KEY, "cmb10")); /* its delete failed */
+    EXPECT_FALSE(IsRegistered(NT_KEY, "cmr10"));
+    EXPECT_TRUE(IsRegistered(NT_KEY, "cmvtt10"));
+    EXPECT_TRUE(host::Exists(FONTS_DIR "\\cmvtt10.ttf"));
 }
 
+/* With no Fonts folder path no file can be deleted: a value that names
+ * one stays, and nothing is broadcast for it. */
 TEST_F(RemovalTest, EmptyFontsFolderPathDeletesNoFileAndSendsNothing)
 {
     host::SetFontsFolder("");
@@ -210,10 +312,9 @@ TEST_F(RemovalTest, EmptyFontsFolderPathDeletesNoFileAndSendsNothing)
     RegisterFont(NT_KEY, "cmr10", "D:\\cmr10.ttf");
     EXPECT_EQ(RemoveAndJournal(&NewFontSet),
               (std::vector<std::string>{
-                  "RegDeleteValueA(cmr10 (TrueType))",
-                  "RemoveFontResourceA(D:\\cmr10.ttf)", Broadcast,
-                  "RegDeleteValueA(cmvtt10 (TrueType))",
-                  "RemoveFontResourceA(cmvtt10.ttf)"}));
+                  "RemoveFontResourceA(D:\\cmr10.ttf)", "RegDeleteValueA(cmr10 (TrueType))",
+                  Broadcast, "RemoveFontResourceA(cmvtt10.ttf)"}));
+    EXPECT_TRUE(IsRegistered(NT_KEY, "cmvtt10"));
 }
 
 /* Names that do not fit the 260-byte path are unloaded and unregistered,

@@ -137,7 +137,7 @@ TEST_F(SequenceTest, EveryRoad)
             ExpectOwnSet(road, key);
             if (road.exitCode == 1) {
                 EXPECT_EQ(host::JournalOf({"RegSetValueExA", "RegDeleteValueA", "CopyFileA",
-                                           "DeleteFileA", "SendMessageA"}),
+                                           "DeleteFileA", "SendMessageTimeoutA"}),
                           NoEffects)
                     << what << ": a stopped run changed something";
             }
@@ -237,6 +237,87 @@ TEST_F(SequenceTest, CommandLineChangesNothing)
     }
     EXPECT_EQ(journals[0], journals[1]);
     EXPECT_EQ(journals[0], journals[2]);
+}
+
+/*
+ * Where the ANSI code page is not Shift-JIS, every box, the disc prompt
+ * included, goes through MessageBoxW with the same texts; where the
+ * conversion is not to be had, through MessageBoxA as before.
+ */
+TEST_F(SequenceTest, BoxesOnAWindowsThatIsNotJapanese)
+{
+    const struct {
+        const char *what;
+        UINT codePage;
+        bool conversionFails;
+        bool unicode;
+    } cases[] = {
+        {"Japanese Windows", 932, false, false},
+        {"English Windows", 1252, false, true},
+        {"German Windows without the table for 932", 1252, true, false},
+    };
+    for (const auto &c : cases) {
+        Start noDisc;
+        noDisc.disc = false;
+        Arrange(noDisc);
+        host::SetCodePage(c.codePage);
+        if (c.conversionFails)
+            host::FailCall("MultiByteToWideChar");
+        for (int answer : {IDYES, IDCANCEL, IDOK})
+            host::QueueAnswer(answer);
+        EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), 0) << c.what;
+        ExpectBoxes({"InstallQuestion", "InsertDiscPrompt", "FinishedNotice"}, c.what);
+        for (const host::Box &box : host::Boxes())
+            EXPECT_EQ(box.unicode, c.unicode) << c.what;
+        const char *shown = c.unicode ? "MessageBoxW" : "MessageBoxA";
+        EXPECT_EQ(host::JournalOf({"MessageBoxA", "MessageBoxW"}),
+                  (std::vector<std::string>{std::string(shown) + "(0x40024)",
+                                            std::string(shown) + "(0x1)",
+                                            std::string(shown) + "(0x40000)"}))
+            << c.what;
+    }
+}
+
+/*
+ * The older sets go companion first, each set's marker last, and the first
+ * set's marker, which makes a run look at both, is the very last value
+ * removed. A file held open keeps its value, and so every marker that
+ * stands for it, until a later run, once the file is free, finishes.
+ */
+TEST_F(SequenceTest, OlderSetsGoCompanionFirstAndTheFirstMarkerLast)
+{
+    Start older;
+    older.olderSet = true;
+    Arrange(older);
+    RegisterFont(NT_KEY, "EUFM10", "EUFM10.TTF");
+    host::PutFile(FONTS_DIR "\\EUFM10.TTF", host::FontBytes("older"));
+    host::QueueAnswer(IDYES);
+    host::QueueAnswer(IDNO);
+    EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(host::JournalOf({"RegDeleteValueA"}),
+              (std::vector<std::string>{
+                  "RegDeleteValueA(EUFM10 (TrueType))", "RegDeleteValueA(WNCYB10 (TrueType))",
+                  "RegDeleteValueA(CMR10 (TrueType))", "RegDeleteValueA(ASCGRP (TrueType))"}));
+
+    Arrange(older);
+    RegisterFont(NT_KEY, "EUFM10", "EUFM10.TTF");
+    host::PutFile(FONTS_DIR "\\EUFM10.TTF", host::FontBytes("older"));
+    host::HoldFile(FONTS_DIR "\\EUFM10.TTF");
+    host::QueueAnswer(IDYES);
+    host::QueueAnswer(IDNO);
+    EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(host::JournalOf({"RegDeleteValueA"}),
+              std::vector<std::string>{"RegDeleteValueA(CMR10 (TrueType))"});
+    for (const char *name : {"EUFM10", "WNCYB10", "ASCGRP"})
+        EXPECT_TRUE(IsRegistered(NT_KEY, name)) << name;
+
+    host::ReleaseFile(FONTS_DIR "\\EUFM10.TTF");
+    host::QueueAnswer(IDYES);
+    host::QueueAnswer(IDNO);
+    host::QueueAnswer(IDOK);
+    EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), 0);
+    EXPECT_TRUE(host::RegValues(NT_KEY).empty());
+    EXPECT_TRUE(host::ListDirectory(FONTS_DIR).empty());
 }
 
 } // namespace
