@@ -17,22 +17,24 @@ int IsNtPlatform(void)
     return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
-static void FreeItemList(LPITEMIDLIST list)
-{
-    IMalloc *allocator = NULL;
-    if (!list || FAILED(SHGetMalloc(&allocator)) || !allocator)
-        return;
-    allocator->Free(list);
-    allocator->Release();
-}
-
+/*
+ * The shell's allocator is taken first: an item list that could not be
+ * freed is not asked for, so a failing allocator leaves nothing behind;
+ * the folder then counts as not located.
+ */
 int FontsFolder(char *path)
 {
-    LPITEMIDLIST list = NULL;
-    if (FAILED(SHGetSpecialFolderLocation(NULL, CSIDL_FONTS, &list)))
+    IMalloc *allocator = NULL;
+    if (FAILED(SHGetMalloc(&allocator)) || !allocator)
         return 0;
-    const int found = SHGetPathFromIDListA(list, path) != 0;
-    FreeItemList(list);
+    int found = 0;
+    LPITEMIDLIST list = NULL;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(NULL, CSIDL_FONTS, &list))) {
+        found = SHGetPathFromIDListA(list, path) != 0;
+        if (list)
+            allocator->Free(list);
+    }
+    allocator->Release();
     return found;
 }
 

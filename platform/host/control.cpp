@@ -210,6 +210,8 @@ std::vector<std::string> JournalOf(const std::vector<std::string> &functions)
 void ClearJournal()
 {
     Machine().journal.clear();
+    Machine().calls.clear();
+    Machine().effects = 0;
 }
 
 int OpenKeyCount()

@@ -34,7 +34,8 @@ void Reset();
 void FailCall(const std::string &function, int times = -1, int skip = 0);
 /* The calls that can be made to fail, by name. */
 std::vector<std::string> FailableCalls();
-/* How often each failable call was made since the reset, by name. */
+/* How often each failable call was made since the reset or ClearJournal,
+ * by name. */
 std::map<std::string, int> CallCounts();
 
 /* ---- Killed runs ----
@@ -47,7 +48,7 @@ std::map<std::string, int> CallCounts();
 struct RunCut {};
 void CutAfterEffects(int n);
 void CutAfterBroadcasts(int n);
-int EffectCount(); /* effects since the reset */
+int EffectCount(); /* effects since the reset or ClearJournal */
 void EndProcess();
 
 /* ---- Platform ---- */
@@ -144,6 +145,8 @@ const std::vector<Box> &Boxes();
 const std::vector<std::string> &Journal();
 /* The journal lines of the named functions only, in order. */
 std::vector<std::string> JournalOf(const std::vector<std::string> &functions);
+/* Also starts the counts of calls (CallCounts) and effects (EffectCount)
+ * afresh. */
 void ClearJournal();
 
 int LiveHeapBlocks(); /* HeapAlloc blocks not yet freed */
