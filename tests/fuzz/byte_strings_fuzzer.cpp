@@ -30,6 +30,7 @@ static void RequireNothingLeft()
 {
     Require(host::OpenKeyCount() == 0, "key left open", "");
     Require(host::OpenSearchCount() == 0, "search left open", "");
+    Require(host::OpenFileCount() == 0, "file left open", "");
     Require(host::LiveHeapBlocks() == 0, "heap block left", "");
     Require(host::LiveItemLists() == 0, "item list left", "");
 }

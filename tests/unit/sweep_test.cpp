@@ -6,6 +6,7 @@
  * folder, overwrites nothing in it, and leaves a state from which one more
  * normal run ends exactly as an uninterrupted run does.
  */
+#include <cstdio>
 #include <map>
 #include <set>
 #include <sstream>
@@ -323,6 +324,7 @@ protected:
         std::string all;
         for (const std::string &failure : failures_)
             all += "\n  " + failure;
+        std::printf("[  SWEEP   ] %d runs, %d failed\n", runs_, failed_);
         EXPECT_EQ(failed_, 0) << failed_ << " of " << runs_ << " runs failed:" << all;
         host::Reset();
         HostTest::TearDown();
