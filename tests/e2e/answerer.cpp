@@ -5,7 +5,9 @@
  * setup.exe, reads every message box that setup.exe shows and answers it as
  * the scenario says, counts the WM_FONTCHANGE broadcasts with a top-level
  * window of its own, and after setup.exe has ended writes what it saw and
- * the state the run left behind into a transcript.
+ * the state the run left behind into a transcript. A scenario may start
+ * setup.exe more than once, end a run as a killed process ends, keep a
+ * window that never answers and hold Fonts folder files open meanwhile.
  *
  *   answerer.exe CONTROL
  *
@@ -19,20 +21,37 @@
  *                               win98 or win10
  *   key HEX                     the system font list key under HKLM
  *   value NAMEHEX TYPE DATAHEX  a value stored in that key before the start
- *   answer WORD [FROMHEX TOHEX] the answers, in order: yes, no, ok, cancel,
- *                               or insert, which first moves the folder
- *                               FROMHEX to TOHEX (MoveFileA) and then
- *                               answers OK
+ *   hang                        a top-level window, made before the first
+ *                               run on a thread of its own, that never
+ *                               answers a message until the last run has
+ *                               ended
+ *   hold NAMEHEX                the Fonts folder file of that name is held
+ *                               open (read access, sharing read and write
+ *                               but not delete) from before the first run
+ *                               until after the last
+ *   answer WORD [FROMHEX TOHEX] the answers of the current run, in order:
+ *                               yes, no, ok, cancel, or insert, which first
+ *                               moves the folder FROMHEX to TOHEX
+ *                               (MoveFileA) and then answers OK
+ *   cut N CODE                  the current run is ended at its N-th
+ *                               broadcast: while setup.exe waits for the
+ *                               counting window to handle it, setup.exe is
+ *                               terminated with exit code CODE
+ *   run                         the statements that follow are those of
+ *                               the next run of setup.exe, started once the
+ *                               one before has ended
  *   otherwise WORD              what to do with a box that comes after the
- *                               last scripted answer: close (the default:
- *                               Cancel, No or OK, whichever it has), yes
- *                               (Yes, or else OK) or none (leave it to a
- *                               person at the display)
- *   timeout SECONDS             the longest the whole run may take
+ *                               last scripted answer of its run: close (the
+ *                               default: Cancel, No or OK, whichever it
+ *                               has), yes (Yes, or else OK) or none (leave
+ *                               it to a person at the display)
+ *   timeout SECONDS             the longest one run of setup.exe may take
  *
  * The transcript, one line an event, byte strings in hexadecimal:
  *
  *   drive LETTER TYPE           each letter that has a drive, at the start
+ *   run N                       run N (1, 2, ...) of setup.exe begins; the
+ *                               lines up to the next "run" are its own
  *   box N caption HEX text HEX buttons LIST icon 0|1 topmost 0|1 owner 0|1
  *       answer WORD             one line per box, in the order they came;
  *                               LIST is ok,cancel,yes,no (those present) or
@@ -40,8 +59,16 @@
  *                               box after the last scripted answer that was
  *                               closed, "none" for one left to a person
  *   moved 0|1 ERROR             the result of an insert's MoveFileA
+ *   cut N                       setup.exe was terminated at broadcast N
  *   exit CODE                   setup.exe's exit code
  *   broadcasts N                the WM_FONTCHANGE messages received
+ *   time MS                     milliseconds from the start of setup.exe
+ *                               to its end
+ *   hung 0|1                    after the last run: whether the system
+ *                               took the window of "hang" for a hung one
+ *   held NAMEHEX 0|1            after the last run: whether the file of
+ *                               that name is still the file that was held
+ *                               (1), or was deleted or replaced (0)
  *   key 0|1                     whether the font list key could be read
  *   value NAMEHEX TYPE DATAHEX  every value of that key, at the end
  *   fontsdir HEX                the Fonts folder
@@ -53,7 +80,7 @@
  *                               control line that could not be read, ...
  *   end                         the transcript is complete
  *
- * It never waits forever: the run ends at the timeout (setup.exe is then
+ * It never waits forever: a run ends at the timeout (setup.exe is then
  * terminated), and a box beyond the scripted answers is closed with Cancel,
  * No or OK, whichever it has, so that setup.exe can go on to its end.
  */
@@ -73,6 +100,13 @@ struct Answer {
     std::string from, to; // for "insert"
 };
 
+// One start of setup.exe.
+struct RunPlan {
+    std::vector<Answer> answers;
+    int cutAt = 0; // the broadcast at which setup.exe is terminated; 0: none
+    DWORD cutCode = 0;
+};
+
 struct Control {
     std::string transcript;
     std::string setup;
@@ -84,13 +118,23 @@ struct Control {
         std::string data;
     };
     std::vector<Value> values;
-    std::vector<Answer> answers;
+    bool hang = false;
+    std::vector<std::string> holds; // names in the Fonts folder
+    std::vector<RunPlan> runs = std::vector<RunPlan>(1);
     std::string otherwise = "close";
     DWORD timeoutSeconds = 600;
 };
 
 FILE *out;
-int broadcasts;
+
+// The run under way, as the counting window sees it.
+struct Current {
+    HANDLE process = nullptr;
+    int broadcasts = 0;
+    int cutAt = 0;
+    DWORD cutCode = 0;
+    bool cut = false;
+} current;
 
 std::string Hex(const void *bytes, size_t size)
 {
@@ -202,7 +246,19 @@ std::string ReadControl(const char *path, Control *control)
             answer.word = w[1];
             if (w.size() == 4)
                 ok = Unhex(w[2], &answer.from) && Unhex(w[3], &answer.to);
-            control->answers.push_back(answer);
+            control->runs.back().answers.push_back(answer);
+        } else if (w[0] == "hang" && w.size() == 1) {
+            control->hang = true;
+        } else if (w[0] == "hold" && w.size() == 2) {
+            std::string name;
+            ok = Unhex(w[1], &name) && !name.empty();
+            control->holds.push_back(name);
+        } else if (w[0] == "cut" && w.size() == 3) {
+            control->runs.back().cutAt = strtol(w[1].c_str(), nullptr, 10);
+            control->runs.back().cutCode = strtoul(w[2].c_str(), nullptr, 10);
+            ok = control->runs.back().cutAt > 0;
+        } else if (w[0] == "run" && w.size() == 1) {
+            control->runs.push_back(RunPlan());
         } else if (w[0] == "otherwise" && w.size() == 2 &&
                    (w[1] == "close" || w[1] == "yes" || w[1] == "none")) {
             control->otherwise = w[1];
@@ -221,7 +277,13 @@ std::string ReadControl(const char *path, Control *control)
 LRESULT CALLBACK CounterProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     if (message == WM_FONTCHANGE) {
-        ++broadcasts;
+        // setup.exe waits in its broadcast until this returns: ended here,
+        // the run ends right after the effect that the broadcast follows.
+        if (++current.broadcasts == current.cutAt && current.process) {
+            TerminateProcess(current.process, current.cutCode);
+            WaitForSingleObject(current.process, 10000);
+            current.cut = true;
+        }
         return 0;
     }
     return DefWindowProcA(window, message, wparam, lparam);
@@ -356,8 +418,8 @@ void Click(HWND box, int id)
                  reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
 }
 
-// Reads and answers one box; returns the button clicked.
-int AnswerBox(HWND box, int index, const Control &control)
+// Reads and answers box `index` of a run; returns the button clicked.
+int AnswerBox(HWND box, int index, const RunPlan &plan, const std::string &otherwise)
 {
     static const struct {
         int id;
@@ -370,10 +432,10 @@ int AnswerBox(HWND box, int index, const Control &control)
     if (present.empty())
         present = "-";
 
-    std::string word = control.otherwise;
+    std::string word = otherwise;
     int id;
-    const Answer *answer = index < static_cast<int>(control.answers.size()) ? &control.answers[index]
-                                                                             : nullptr;
+    const Answer *answer =
+        index < static_cast<int>(plan.answers.size()) ? &plan.answers[index] : nullptr;
     if (answer) {
         word = answer->word;
         id = word == "yes" ? IDYES : word == "no" ? IDNO : word == "cancel" ? IDCANCEL : IDOK;
@@ -480,26 +542,129 @@ void DumpFontsFolder()
     FindClose(search);
 }
 
-int Run(const char *controlPath, HINSTANCE instance)
+// A window of a program that has stopped answering: its thread made it and
+// then waits on an event without ever looking at its messages, so every
+// message sent to it waits, and after five seconds the system takes it for
+// hung.
+struct HungWindow {
+    HANDLE ready = nullptr;
+    HANDLE release = nullptr;
+    HANDLE thread = nullptr;
+    HWND window = nullptr;
+};
+
+DWORD WINAPI HungWindowThread(LPVOID param)
 {
-    Control control;
-    std::string problem = ReadControl(controlPath, &control);
-    if (!control.transcript.empty())
-        out = fopen(control.transcript.c_str(), "wb");
-    if (!out)
-        return 2;
-    if (!problem.empty()) {
-        Error(problem);
-        Line("end");
-        return 2;
+    HungWindow *hung = static_cast<HungWindow *>(param);
+    WNDCLASSA cls = {};
+    cls.lpfnWndProc = DefWindowProcA;
+    cls.hInstance = GetModuleHandleA(nullptr);
+    cls.lpszClassName = "AnswererHungWindow";
+    RegisterClassA(&cls);
+    // Hidden, so that it is never activated, but top-level and unowned:
+    // HWND_BROADCAST reaches it.
+    hung->window = CreateWindowExA(0, cls.lpszClassName, "hung", WS_OVERLAPPEDWINDOW, 0, 0,
+                                   100, 100, nullptr, nullptr, cls.hInstance, nullptr);
+    SetEvent(hung->ready);
+    WaitForSingleObject(hung->release, INFINITE);
+    if (hung->window)
+        DestroyWindow(hung->window);
+    return 0;
+}
+
+bool StartHungWindow(HungWindow *hung)
+{
+    hung->ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    hung->release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!hung->ready || !hung->release)
+        return false;
+    hung->thread = CreateThread(nullptr, 0, HungWindowThread, hung, 0, nullptr);
+    if (!hung->thread)
+        return false;
+    WaitForSingleObject(hung->ready, INFINITE);
+    return hung->window != nullptr;
+}
+
+void StopHungWindow(HungWindow *hung)
+{
+    if (hung->window)
+        Line(std::string("hung ") + (IsHungAppWindow(hung->window) ? "1" : "0"));
+    if (hung->thread) {
+        SetEvent(hung->release);
+        WaitForSingleObject(hung->thread, 10000);
+        CloseHandle(hung->thread);
     }
+    for (HANDLE event : {hung->ready, hung->release})
+        if (event)
+            CloseHandle(event);
+}
 
-    HWND counter = CreateCounterWindow(instance);
-    if (!counter)
-        Error("cannot create the counting window");
-    SeedRegistry(control);
-    ListDrives();
+// A Fonts folder file that another program has open for reading and lets
+// others read and write but not delete.
+struct HeldFile {
+    std::string name;
+    HANDLE handle;
+    BY_HANDLE_FILE_INFORMATION identity;
+};
 
+std::string FontsFolderPath()
+{
+    char folder[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathA(nullptr, folder, CSIDL_FONTS, FALSE))
+        return "";
+    return folder;
+}
+
+HANDLE OpenShared(const std::string &path, DWORD share)
+{
+    return CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::vector<HeldFile> HoldFiles(const Control &control)
+{
+    std::vector<HeldFile> held;
+    const std::string folder = FontsFolderPath();
+    for (const std::string &name : control.holds) {
+        HeldFile file = {name, OpenShared(folder + "\\" + name, FILE_SHARE_READ | FILE_SHARE_WRITE),
+                         {}};
+        if (file.handle == INVALID_HANDLE_VALUE ||
+            !GetFileInformationByHandle(file.handle, &file.identity)) {
+            Error("cannot hold " + Hex(name) + ": " + std::to_string(GetLastError()));
+            if (file.handle != INVALID_HANDLE_VALUE)
+                CloseHandle(file.handle);
+            continue;
+        }
+        held.push_back(file);
+    }
+    return held;
+}
+
+// Lets the files go and tells whether each is still the file that was held.
+void ReleaseFiles(const std::vector<HeldFile> &held)
+{
+    const std::string folder = FontsFolderPath();
+    for (const HeldFile &file : held) {
+        CloseHandle(file.handle);
+        HANDLE now = OpenShared(folder + "\\" + file.name, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        BY_HANDLE_FILE_INFORMATION identity = {};
+        bool same = false;
+        if (now != INVALID_HANDLE_VALUE) {
+            same = GetFileInformationByHandle(now, &identity) &&
+                   identity.dwVolumeSerialNumber == file.identity.dwVolumeSerialNumber &&
+                   identity.nFileIndexHigh == file.identity.nFileIndexHigh &&
+                   identity.nFileIndexLow == file.identity.nFileIndexLow;
+            CloseHandle(now);
+        }
+        Line("held " + Hex(file.name) + (same ? " 1" : " 0"));
+    }
+}
+
+// Starts setup.exe once, answers its boxes and waits for its end. Returns
+// false when it could not be started.
+bool RunSetup(const Control &control, const RunPlan &plan, int number)
+{
+    Line("run " + std::to_string(number));
     std::string commandLine = "\"" + control.setup + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -507,10 +672,13 @@ int Run(const char *controlPath, HINSTANCE instance)
     if (!CreateProcessA(control.setup.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
                         nullptr, nullptr, &startup, &process)) {
         Error("cannot start setup: " + std::to_string(GetLastError()));
-        Line("end");
-        return 2;
+        return false;
     }
     CloseHandle(process.hThread);
+    current = Current();
+    current.process = process.hProcess;
+    current.cutAt = plan.cutAt;
+    current.cutCode = plan.cutCode;
 
     const DWORD started = GetTickCount();
     const DWORD limit = control.timeoutSeconds * 1000;
@@ -534,12 +702,13 @@ int Run(const char *controlPath, HINSTANCE instance)
         Search search = {process.dwProcessId, &answered, nullptr};
         EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
         if (search.found) {
-            AnswerBox(search.found, boxes++, control);
+            AnswerBox(search.found, boxes++, plan, control.otherwise);
             answered.push_back(search.found);
             continue;
         }
         MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 50, QS_ALLINPUT);
     }
+    const DWORD elapsed = GetTickCount() - started;
     if (timedOut) {
         Error("timeout after " + std::to_string(control.timeoutSeconds) + " s");
         TerminateProcess(process.hProcess, 3);
@@ -547,11 +716,49 @@ int Run(const char *controlPath, HINSTANCE instance)
     }
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
     Pump();
+    current.process = nullptr;
+    CloseHandle(process.hProcess);
 
+    if (current.cut)
+        Line("cut " + std::to_string(current.cutAt));
     Line("exit " + std::to_string(code));
-    Line("broadcasts " + std::to_string(broadcasts));
+    Line("broadcasts " + std::to_string(current.broadcasts));
+    Line("time " + std::to_string(elapsed));
+    return true;
+}
+
+int Run(const char *controlPath, HINSTANCE instance)
+{
+    Control control;
+    std::string problem = ReadControl(controlPath, &control);
+    if (!control.transcript.empty())
+        out = fopen(control.transcript.c_str(), "wb");
+    if (!out)
+        return 2;
+    if (!problem.empty()) {
+        Error(problem);
+        Line("end");
+        return 2;
+    }
+
+    HWND counter = CreateCounterWindow(instance);
+    if (!counter)
+        Error("cannot create the counting window");
+    SeedRegistry(control);
+    ListDrives();
+    HungWindow hung;
+    if (control.hang && !StartHungWindow(&hung))
+        Error("cannot make the hung window");
+    const std::vector<HeldFile> held = HoldFiles(control);
+
+    for (size_t i = 0; i < control.runs.size(); ++i)
+        if (!RunSetup(control, control.runs[i], static_cast<int>(i) + 1))
+            break;
+
+    if (control.hang)
+        StopHungWindow(&hung);
+    ReleaseFiles(held);
     DumpKey(control);
     DumpFontsFolder();
     Line("end");

@@ -10,11 +10,14 @@ transcript, which is then compared with the scenario's expectations as
 tests/scenarios/README.md says.
 
     run_wine.py [--setup PATH] [--answerer PATH] [--keep] [--jobs N]
-                [SCENARIO ...]
+                [--timeout SECONDS] [SCENARIO ...]
 
 SCENARIO is a path or a name (install_fresh, install_fresh.scn). Prints one
-line per run and closes with "N passed, N failed[, N skipped]"; the exit
-code is 1 when a run failed.
+line per run with the seconds it took, prefix and all, and the seconds
+setup.exe itself ran (one figure for each start of setup.exe in the
+scenario), and closes with "N passed, N failed[, N skipped]"; the exit code
+is 1 when a run failed. --timeout bounds each start of setup.exe (270
+seconds by default); one that takes longer is terminated and fails.
 """
 import argparse
 import concurrent.futures
@@ -52,7 +55,9 @@ VERSIONS = {"nt": "win10", "9x": "win98"}
 PLAIN_TEXT = b"plain text, not a font\r\n"
 MEDIA_FOLDER = b"CM-TrueType"
 BUTTONS = {0x0: "ok", 0x1: "ok,cancel", 0x4: "yes,no"}
-RUN_TIMEOUT = 300  # seconds for one run of setup.exe, answerer included
+SETUP_TIMEOUT = 270  # seconds for one start of setup.exe, by default
+# The exit code that a run ended by a cut gets from TerminateProcess.
+CUT_EXIT = 137
 
 
 class ScenarioError(Exception):
@@ -186,6 +191,26 @@ def tokenize(line, where):
     return words
 
 
+def own_names(options, where):
+    """The own set's names, or the first N after "first N"; and the words
+    after those."""
+    if options[:1] == ["first"]:
+        if len(options) < 2 or not options[1].isdigit():
+            raise ScenarioError(f"{where}: first N")
+        return OWN_SET[:int(options[1])], options[2:]
+    return OWN_SET, options
+
+
+class Run:
+    """One start of setup.exe: its boxes and how it ends."""
+
+    def __init__(self):
+        self.boxes = []           # (message name, answer)
+        self.exit = None
+        self.broadcasts = None
+        self.cut = None           # ended right after this broadcast
+
+
 class Scenario:
     def __init__(self, path):
         self.path = path
@@ -198,10 +223,10 @@ class Scenario:
         self.media_files = []     # (letter, path, content)
         self.dirs = []            # (letter, path)
         self.drives = set()
-        self.later = None         # (letter, tag)
-        self.boxes = []           # (message name, answer)
-        self.exit = None
-        self.broadcasts = None
+        self.later = None         # (letter, tag, names)
+        self.hung = False
+        self.held = []            # names in the Fonts folder
+        self.runs = [Run()]
         self.expect_values = {}   # fold(name) -> (name, type, data)
         self.expect_files = {}    # fold(name) -> (name, content)
         self.parse()
@@ -239,7 +264,7 @@ class Scenario:
             elif op == "value":
                 self.values.append(self.value(rest, where))
             elif op == "installed":
-                for n in OWN_SET:
+                for n in own_names(rest[1:], where)[0]:
                     self.values.append(((n + " (TrueType)").encode(), 1, (n + ".ttf\0").encode()))
                     self.fonts_files.append(((n + ".ttf").encode(),
                                              font_bytes(n, rest[0]), False))
@@ -256,25 +281,38 @@ class Scenario:
                 self.drives.add(rest[0])
             elif op == "cd":
                 letter, tag = rest[0], rest[1]
+                names, options = own_names(rest[2:], where)
                 self.drives.add(letter)
-                if rest[2:] == ["later"]:
-                    self.later = (letter, tag)
+                if options == ["later"]:
+                    self.later = (letter, tag, names)
+                elif options:
+                    raise ScenarioError(f"{where}: cd LETTER TAG [first N] [later]")
                 else:
-                    for n in OWN_SET:
+                    for n in names:
                         self.media_files.append((letter, b"CM-TrueType\\" + (n + ".ttf").encode(),
                                                  font_bytes(n, tag)))
             elif op == "drive":
                 self.drives.add(rest[0])
+            elif op == "window" and rest == ["hung"]:
+                self.hung = True
+            elif op == "held" and len(rest) == 1 and isinstance(rest[0], bytes):
+                self.held.append(rest[0])
             elif op == "box":
                 if rest[0] not in MESSAGES or MESSAGES[rest[0]][1] is None:
                     raise ScenarioError(f"{where}: unknown box {rest[0]}")
                 if rest[1] == "fail":
                     self.host_reason = "a box that fails"
-                self.boxes.append((rest[0], rest[1]))
+                self.runs[-1].boxes.append((rest[0], rest[1]))
             elif op == "exit":
-                self.exit = int(rest[0])
+                self.runs[-1].exit = int(rest[0])
             elif op == "broadcasts":
-                self.broadcasts = int(rest[0])
+                self.runs[-1].broadcasts = int(rest[0])
+            elif op == "cut" and rest[:1] == ["broadcasts"] and len(rest) == 2:
+                if int(rest[1]) < 1:
+                    raise ScenarioError(f"{where}: a cut comes after a broadcast")
+                self.runs[-1].cut = int(rest[1])
+            elif op == "rerun" and not rest:
+                self.runs.append(Run())
             elif op == "expect" and rest[0] == "value":
                 name, type_, data = self.value(rest[1:], where)
                 self.expect_values[fold(name)] = (name, type_, data)
@@ -282,13 +320,20 @@ class Scenario:
                 content, _ = self.content(rest[1], rest[2], rest[3:], where)
                 self.expect_files[fold(rest[1])] = (rest[1], content)
             elif op == "expect" and rest[0] == "set":
-                for n in OWN_SET:
+                for n in own_names(rest[2:], where)[0]:
                     name = (n + " (TrueType)").encode()
                     self.expect_values[fold(name)] = (name, 1, (n + ".ttf\0").encode())
                     file = (n + ".ttf").encode()
                     self.expect_files[fold(file)] = (file, font_bytes(n, rest[1]))
             else:
                 raise ScenarioError(f"{where}: unknown statement")
+        for number, run in enumerate(self.runs, 1):
+            if (run.exit is None) == (run.cut is None):
+                raise ScenarioError(f"{self.path}: run {number} needs an exit or a cut, "
+                                    "not both")
+            if run.cut is not None and run.broadcasts is not None:
+                raise ScenarioError(f"{self.path}: run {number} is cut: its broadcasts "
+                                    "are the cut's")
 
     def watched_values(self):
         names = {fold(n.encode() + b" (TrueType)") for s in FONT_SETS.values() for n in s}
@@ -298,6 +343,7 @@ class Scenario:
     def watched_files(self):
         names = {fold(n.encode() + b".ttf") for s in FONT_SETS.values() for n in s}
         names |= {fold(f[0]) for f in self.fonts_files}
+        names |= {fold(n) for n in self.held}
         return names | set(self.expect_files)
 
 
@@ -342,7 +388,7 @@ def hexs(data):
     return data.hex() if data else "-"
 
 
-def lay_out(scenario, family, template, work, setup, answerer):
+def lay_out(scenario, family, template, work, setup, answerer, timeout):
     """Make the system the scenario starts on; returns the prefix."""
     prefix = os.path.join(work, "prefix")
     subprocess.run(["cp", "-a", "--reflink=auto", template, prefix], check=True)
@@ -392,38 +438,48 @@ def lay_out(scenario, family, template, work, setup, answerer):
         "setup " + hexs(b"C:\\e2e\\setup.exe"),
         "version " + VERSIONS[family],
         "key " + hexs(KEYS[family].encode()),
-        "timeout " + str(RUN_TIMEOUT - 30),
+        "timeout " + str(timeout),
     ]
     for name, type_, data in scenario.values:
         control.append(f"value {hexs(name)} {type_} {hexs(data)}")
+    if scenario.hung:
+        control.append("hang")
+    for name in scenario.held:
+        control.append("hold " + hexs(name))
     if scenario.later:
         # The later disc waits on c:, outside the drive that it goes into.
-        letter, tag = scenario.later
+        letter, tag, names = scenario.later
         staged = os.path.join(e2e, "later", "CM-TrueType")
         os.makedirs(staged)
-        for n in OWN_SET:
+        for n in names:
             with open(os.path.join(staged, n + ".ttf"), "wb") as f:
                 f.write(font_bytes(n, tag))
-    for _, answer in scenario.boxes:
-        if answer == "insert":
-            if not scenario.later:
-                raise ScenarioError("an insert answer without a later disc")
-            source = b"C:\\e2e\\later\\CM-TrueType"
-            target = scenario.later[0].encode() + b":\\CM-TrueType"
-            control.append(f"answer insert {hexs(source)} {hexs(target)}")
-        else:
-            control.append("answer " + answer)
+    for number, run in enumerate(scenario.runs):
+        if number:
+            control.append("run")
+        if run.cut is not None:
+            control.append(f"cut {run.cut} {CUT_EXIT}")
+        for _, answer in run.boxes:
+            if answer == "insert":
+                if not scenario.later:
+                    raise ScenarioError("an insert answer without a later disc")
+                source = b"C:\\e2e\\later\\CM-TrueType"
+                target = scenario.later[0].encode() + b":\\CM-TrueType"
+                control.append(f"answer insert {hexs(source)} {hexs(target)}")
+            else:
+                control.append("answer " + answer)
     with open(os.path.join(e2e, "control.txt"), "w") as f:
         f.write("\n".join(control) + "\n")
     return prefix
 
 
-def run_answerer(prefix):
+def run_answerer(prefix, timeout):
+    """Runs answerer.exe; `timeout` is the longest the whole of it may take."""
     script = (f'"{WINE}" "C:\\\\e2e\\\\answerer.exe" "C:\\\\e2e\\\\control.txt"; '
               f'"{WINESERVER}" -k')
     try:
         result = xvfb_run(script, env=wine_env(prefix), cwd=os.path.join(prefix, "drive_c"),
-                          timeout=RUN_TIMEOUT)
+                          timeout=timeout)
         log = result.stdout.decode(errors="replace")
     except subprocess.TimeoutExpired as e:
         subprocess.run([WINESERVER, "-k"], env=wine_env(prefix))
@@ -442,19 +498,34 @@ def unhex(text):
     return b"" if text == "-" else bytes.fromhex(text)
 
 
+def new_run():
+    return {"boxes": [], "moved": [], "exit": None, "broadcasts": None, "cut": None,
+            "time": None}
+
+
 def parse_transcript(text):
-    t = {"boxes": [], "values": {}, "files": {}, "drives": set(), "errors": [],
-         "moved": [], "end": False, "exit": None, "broadcasts": None}
+    """The transcript as a record; the lines of each start of setup.exe go
+    to its own entry of "runs" (lines before any "run" line to the first)."""
+    t = {"runs": [], "values": {}, "files": {}, "drives": set(), "errors": [],
+         "hung": None, "held": {}, "end": False}
+
+    def run():
+        if not t["runs"]:
+            t["runs"].append(new_run())
+        return t["runs"][-1]
+
     for line in text.split("\n"):
         w = line.split()
         if not w:
             continue
-        if w[0] == "box":
+        if w[0] == "run":
+            t["runs"].append(new_run())
+        elif w[0] == "box":
             f = dict(zip(w[2::2], w[3::2]))
-            t["boxes"].append({"caption": unhex(f["caption"]), "text": unhex(f["text"]),
-                               "buttons": f["buttons"], "icon": f["icon"] == "1",
-                               "topmost": f["topmost"] == "1", "owner": f["owner"] == "1",
-                               "answer": f["answer"]})
+            run()["boxes"].append({"caption": unhex(f["caption"]), "text": unhex(f["text"]),
+                                   "buttons": f["buttons"], "icon": f["icon"] == "1",
+                                   "topmost": f["topmost"] == "1", "owner": f["owner"] == "1",
+                                   "answer": f["answer"]})
         elif w[0] == "value":
             name = unhex(w[1])
             t["values"][fold(name)] = (name, int(w[2]), unhex(w[3]))
@@ -463,17 +534,66 @@ def parse_transcript(text):
             t["files"][fold(name)] = (name, int(w[2], 16), int(w[3]), int(w[4], 16))
         elif w[0] == "drive":
             t["drives"].add(w[1])
-        elif w[0] == "exit":
-            t["exit"] = int(w[1])
-        elif w[0] == "broadcasts":
-            t["broadcasts"] = int(w[1])
+        elif w[0] in ("exit", "broadcasts", "cut", "time"):
+            run()[w[0]] = int(w[1])
         elif w[0] == "moved":
-            t["moved"].append(w[1] == "1")
+            run()["moved"].append(w[1] == "1")
+        elif w[0] == "hung":
+            t["hung"] = w[1] == "1"
+        elif w[0] == "held":
+            t["held"][fold(unhex(w[1]))] = w[2] == "1"
         elif w[0] == "error":
             t["errors"].append(line[6:])
         elif w[0] == "end":
             t["end"] = True
     return t
+
+
+def compare_boxes(want_boxes, got_boxes, label):
+    diffs = []
+    for i in range(max(len(want_boxes), len(got_boxes))):
+        got = got_boxes[i] if i < len(got_boxes) else None
+        if i >= len(want_boxes):
+            diffs.append(f"{label}box {i + 1}: unexpected box {show(got['text'])}")
+            continue
+        name, _ = want_boxes[i]
+        if got is None:
+            diffs.append(f"{label}box {i + 1}: {name} never came")
+            continue
+        text, flags = MESSAGES[name]
+        where = f"{label}box {i + 1}"
+        if got["text"] != text:
+            diffs.append(f"{where}: text {show(got['text'])}, expected {name} {show(text)}")
+        if got["caption"] != CAPTION:
+            diffs.append(f"{where}: caption {show(got['caption'])}, expected {show(CAPTION)}")
+        if got["buttons"] != BUTTONS[flags & 0xF]:
+            diffs.append(f"{where} ({name}): buttons {got['buttons']}, "
+                         f"expected {BUTTONS[flags & 0xF]}")
+        if got["icon"] != bool(flags & 0xF0):
+            diffs.append(f"{where} ({name}): icon {int(got['icon'])}, "
+                         f"expected {int(bool(flags & 0xF0))}")
+        if got["owner"]:
+            diffs.append(f"{where} ({name}): has an owner window")
+    return diffs
+
+
+def compare_run(want, got, label):
+    diffs = compare_boxes(want.boxes, got["boxes"], label)
+    if not all(got["moved"]):
+        diffs.append(f"{label}the later disc could not be moved into place")
+    if want.cut is not None:
+        if got["cut"] != want.cut:
+            diffs.append(f"{label}not cut at broadcast {want.cut}: it ended with exit code "
+                         f"{got['exit']} after {got['broadcasts']} broadcasts")
+        elif got["exit"] != CUT_EXIT:
+            diffs.append(f"{label}cut, but its exit code is {got['exit']}, "
+                         f"not the cut's {CUT_EXIT}")
+        return diffs
+    if want.exit is not None and got["exit"] != want.exit:
+        diffs.append(f"{label}exit code {got['exit']}, expected {want.exit}")
+    if want.broadcasts is not None and got["broadcasts"] != want.broadcasts:
+        diffs.append(f"{label}{got['broadcasts']} broadcasts, expected {want.broadcasts}")
+    return diffs
 
 
 def compare(scenario, t):
@@ -485,36 +605,22 @@ def compare(scenario, t):
     want_drives = {"c"} | scenario.drives
     if t["drives"] != want_drives:
         diffs.append(f"drives {sorted(t['drives'])}, expected {sorted(want_drives)}")
-    if not all(t["moved"]):
-        diffs.append("the later disc could not be moved into place")
 
-    for i in range(max(len(scenario.boxes), len(t["boxes"]))):
-        got = t["boxes"][i] if i < len(t["boxes"]) else None
-        if i >= len(scenario.boxes):
-            diffs.append(f"box {i + 1}: unexpected box {show(got['text'])}")
-            continue
-        name, _ = scenario.boxes[i]
-        if got is None:
-            diffs.append(f"box {i + 1}: {name} never came")
-            continue
-        text, flags = MESSAGES[name]
-        if got["text"] != text:
-            diffs.append(f"box {i + 1}: text {show(got['text'])}, expected {name} {show(text)}")
-        if got["caption"] != CAPTION:
-            diffs.append(f"box {i + 1}: caption {show(got['caption'])}, expected {show(CAPTION)}")
-        if got["buttons"] != BUTTONS[flags & 0xF]:
-            diffs.append(f"box {i + 1} ({name}): buttons {got['buttons']}, "
-                         f"expected {BUTTONS[flags & 0xF]}")
-        if got["icon"] != bool(flags & 0xF0):
-            diffs.append(f"box {i + 1} ({name}): icon {int(got['icon'])}, "
-                         f"expected {int(bool(flags & 0xF0))}")
-        if got["owner"]:
-            diffs.append(f"box {i + 1} ({name}): has an owner window")
+    several = len(scenario.runs) > 1
+    if len(t["runs"]) != len(scenario.runs):
+        diffs.append(f"setup.exe ran {len(t['runs'])} times, expected {len(scenario.runs)}")
+    for number, (want, got) in enumerate(zip(scenario.runs, t["runs"]), 1):
+        diffs += compare_run(want, got, f"run {number}: " if several else "")
 
-    if scenario.exit is not None and t["exit"] != scenario.exit:
-        diffs.append(f"exit code {t['exit']}, expected {scenario.exit}")
-    if scenario.broadcasts is not None and t["broadcasts"] != scenario.broadcasts:
-        diffs.append(f"{t['broadcasts']} broadcasts, expected {scenario.broadcasts}")
+    # The bench itself: a window that the system does not take for hung, or
+    # a held file that another program could replace, proves nothing.
+    if scenario.hung and t["hung"] is not True:
+        diffs.append("the window that should hang was not a hung one to the system")
+    for name in scenario.held:
+        if fold(name) not in t["held"]:
+            diffs.append(f"file {show(name)} was not held")
+        elif not t["held"][fold(name)]:
+            diffs.append(f"file {show(name)} was held, yet deleted or replaced")
 
     for key in sorted(scenario.watched_values()):
         want, got = scenario.expect_values.get(key), t["values"].get(key)
@@ -556,25 +662,38 @@ def find_scenarios(selection):
     return paths
 
 
+def setup_times(t):
+    """The seconds each start of setup.exe ran, as "setup.exe 1.2 + 3.4 s"."""
+    times = [r["time"] for r in t["runs"] if r["time"] is not None]
+    if not times:
+        return ""
+    return "setup.exe " + " + ".join(f"{ms / 1000:.1f}" for ms in times) + " s"
+
+
 def run_one(scenario, family, template, args, workroot):
+    """Returns the differences, and a note with the times (and the kept
+    prefix) for the run's line."""
     work = tempfile.mkdtemp(prefix=f"{scenario.name}-{family}-", dir=workroot)
     started = time.monotonic()
+    times = ""
     try:
-        prefix = lay_out(scenario, family, template, work, args.setup, args.answerer)
-        text, log = run_answerer(prefix)
+        prefix = lay_out(scenario, family, template, work, args.setup, args.answerer,
+                         args.timeout)
+        text, log = run_answerer(prefix, len(scenario.runs) * (args.timeout + 30))
         if text is None:
             diffs = ["no transcript"] + log.strip().split("\n")[-5:]
         else:
-            diffs = compare(scenario, parse_transcript(text))
+            t = parse_transcript(text)
+            diffs = compare(scenario, t)
+            times = ", " + setup_times(t) if setup_times(t) else ""
     except ScenarioError as e:
         diffs = [str(e)]
-    elapsed = time.monotonic() - started
+    note = f"{time.monotonic() - started:.0f} s{times}"
     if args.keep:
-        diffs_note = f" (kept in {work})"
+        note += f" (kept in {work})"
     else:
         shutil.rmtree(work, ignore_errors=True)
-        diffs_note = ""
-    return diffs, elapsed, diffs_note
+    return diffs, note
 
 
 def main():
@@ -583,6 +702,8 @@ def main():
     parser.add_argument("--answerer", default=os.path.join(ROOT, "build", "win32", "answerer.exe"))
     parser.add_argument("--keep", action="store_true", help="keep the prefixes for debugging")
     parser.add_argument("--jobs", type=int, default=2, help="runs at the same time")
+    parser.add_argument("--timeout", type=int, default=SETUP_TIMEOUT,
+                        help="seconds one start of setup.exe may take")
     parser.add_argument("scenarios", nargs="*")
     args = parser.parse_args()
     for path in (args.setup, args.answerer):
@@ -617,16 +738,16 @@ def main():
             futures = [(s, fam, pool.submit(run_one, s, fam, template, args, workroot))
                        for s, fam in runs]
             for scenario, family, future in futures:
-                diffs, elapsed, note = future.result()
+                diffs, note = future.result()
                 if diffs:
                     failed += 1
-                    print(f"FAIL {scenario.name} ({family}): {diffs[0]}{note}")
+                    print(f"FAIL {scenario.name} ({family}) {note}: {diffs[0]}")
                     for d in diffs[1:20]:
                         print(f"     {d}")
                     if len(diffs) > 20:
                         print(f"     ... and {len(diffs) - 20} more")
                 else:
-                    print(f"ok   {scenario.name} ({family}) {elapsed:.0f} s{note}")
+                    print(f"ok   {scenario.name} ({family}) {note}")
                 sys.stdout.flush()
         print(f"wine time {time.monotonic() - started:.0f} s")
     finally:

@@ -26,6 +26,20 @@ expect file "ソフト.ttf" text
 '''
 
 
+# A cut first run, a second run, a hung window and a held file.
+RERUN_SCENARIO = r'''window hung
+held "cmb10.ttf"
+installed old first 2
+cd q disc first 2
+cut broadcasts 1
+rerun
+box FinishedNotice ok
+exit 0
+broadcasts 3
+expect set disc first 2
+'''
+
+
 def box_line(index, name, buttons, icon, answer):
     text = run_wine.MESSAGES[name][0]
     return (f"box {index} caption {run_wine.CAPTION.hex()} text {text.hex()} buttons {buttons} "
@@ -54,14 +68,43 @@ def good_transcript():
     ]
 
 
+def rerun_transcript():
+    lines = ["drive c 3", "drive q 3",
+             "run 1", "cut 1", f"exit {run_wine.CUT_EXIT}", "broadcasts 1", "time 800",
+             "run 2", box_line(1, "FinishedNotice", "ok", 0, "ok"), "exit 0", "broadcasts 3",
+             "time 900",
+             "hung 1", f"held {b'cmb10.ttf'.hex()} 1", "key 1"]
+    for n in ("cmb10", "cmbsy10"):
+        lines.append(f"value {(n + ' (TrueType)').encode().hex()} 1 {(n + '.ttf').encode().hex()}00")
+        lines.append(file_line((n + ".ttf").encode(), run_wine.font_bytes(n, "disc")))
+    return lines + ["end"]
+
+
+def read_scenario(text):
+    with tempfile.NamedTemporaryFile("w", suffix=".scn", delete=False, encoding="utf-8") as f:
+        f.write(text)
+    try:
+        return run_wine.Scenario(f.name)
+    finally:
+        os.remove(f.name)
+
+
+def put(index, line):      # replace line INDEX
+    return lambda lines: lines[:index] + [line] + lines[index + 1:]
+
+
+def add(index, line):      # insert before line INDEX
+    return lambda lines: lines[:index] + [line] + lines[index:]
+
+
+def drop(index):
+    return lambda lines: lines[:index] + lines[index + 1:]
+
+
 class RunnerTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        with tempfile.NamedTemporaryFile("w", suffix=".scn", delete=False,
-                                         encoding="utf-8") as f:
-            f.write(SCENARIO)
-        cls.scenario = run_wine.Scenario(f.name)
-        os.remove(f.name)
+        cls.scenario = read_scenario(SCENARIO)
 
     def judge(self, lines):
         return run_wine.compare(self.scenario, run_wine.parse_transcript("\n".join(lines)))
@@ -87,16 +130,6 @@ class RunnerTest(unittest.TestCase):
     def test_every_difference_is_reported(self):
         good = good_transcript()
         value = b"cmr12 (TrueType)".hex()
-
-        def put(index, line):      # replace line INDEX
-            return lambda lines: lines[:index] + [line] + lines[index + 1:]
-
-        def add(index, line):      # insert before line INDEX
-            return lambda lines: lines[:index] + [line] + lines[index:]
-
-        def drop(index):
-            return lambda lines: lines[:index] + lines[index + 1:]
-
         cases = [
             ("box text", put(2, box_line(1, "FinishedNotice", "yes,no", 1, "yes")), "text"),
             ("buttons", put(2, box_line(1, "InstallQuestion", "ok", 1, "yes")), "buttons"),
@@ -120,6 +153,65 @@ class RunnerTest(unittest.TestCase):
             ("no end", drop(11), "incomplete"),
             ("answerer error", add(11, "error timeout after 270 s"), "timeout"),
             ("insert failed", add(4, "moved 0 2"), "moved"),
+        ]
+        for name, change, word in cases:
+            with self.subTest(name):
+                diffs = self.judge(change(good))
+                self.assertTrue(any(word in d for d in diffs), diffs)
+
+
+class RerunTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.scenario = read_scenario(RERUN_SCENARIO)
+
+    def judge(self, lines):
+        return run_wine.compare(self.scenario, run_wine.parse_transcript("\n".join(lines)))
+
+    def test_reading(self):
+        s = self.scenario
+        self.assertTrue(s.hung)
+        self.assertEqual(s.held, [b"cmb10.ttf"])
+        self.assertEqual([(len(r.boxes), r.exit, r.cut) for r in s.runs],
+                         [(0, None, 1), (1, 0, None)])
+        self.assertEqual([f[0] for f in s.media_files], ["q", "q"])
+        self.assertEqual(sorted(s.expect_values), ["CMB10 (TRUETYPE)", "CMBSY10 (TRUETYPE)"])
+        self.assertEqual(len(s.values), 2)
+
+    def test_malformed_runs_are_refused(self):
+        for text, word in [
+            ("exit 0\ncut broadcasts 2\n", "not both"),
+            ("cut broadcasts 2\nrerun\n", "run 2"),
+            ("cut broadcasts 2\nbroadcasts 2\nrerun\nexit 0\n", "cut"),
+            ("cut broadcasts 0\nrerun\nexit 0\n", "after a broadcast"),
+            ("cd q disc first\nexit 0\n", "first"),
+        ]:
+            with self.subTest(text):
+                with self.assertRaises(run_wine.ScenarioError) as caught:
+                    read_scenario(text)
+                self.assertIn(word, str(caught.exception))
+
+    def test_the_expected_runs_pass(self):
+        self.assertEqual(self.judge(rerun_transcript()), [])
+        self.assertEqual(run_wine.setup_times(run_wine.parse_transcript(
+            "\n".join(rerun_transcript()))), "setup.exe 0.8 + 0.9 s")
+
+    def test_every_difference_is_reported(self):
+        good = rerun_transcript()
+        cases = [
+            ("first run not cut", drop(3), "not cut at broadcast 1"),
+            ("cut elsewhere", put(3, "cut 2"), "not cut at broadcast 1"),
+            ("cut, other exit", put(4, "exit 3"), "exit code is 3"),
+            ("second run's box", put(8, box_line(1, "InstallQuestion", "yes,no", 1, "yes")),
+             "run 2: box 1"),
+            ("second run's exit", put(9, "exit 1"), "run 2: exit code 1"),
+            ("second run's broadcasts", put(10, "broadcasts 4"), "run 2: 4 broadcasts"),
+            ("one run only", lambda lines: lines[:2] + lines[7:], "ran 1 times"),
+            ("a run more", add(12, "run 3"), "ran 3 times"),
+            ("not hung", put(12, "hung 0"), "not a hung one"),
+            ("no hung window", drop(12), "not a hung one"),
+            ("held file replaced", put(13, f"held {b'cmb10.ttf'.hex()} 0"), "deleted or replaced"),
+            ("not held", drop(13), "was not held"),
         ]
         for name, change, word in cases:
             with self.subTest(name):

@@ -111,6 +111,20 @@ const std::vector<std::string> &OwnSetNames()
     return FontSetsData().at("NewFontSet").names;
 }
 
+/* The own set's names, or the first N of them after `first N` at `index`;
+ * `index` moves past those words. */
+std::vector<std::string> OwnNamesFrom(const std::vector<std::string> &words, size_t *index)
+{
+    std::vector<std::string> names = OwnSetNames();
+    if (*index < words.size() && words[*index] == "first") {
+        const size_t count = std::stoul(Word(words, *index + 1));
+        if (count < names.size())
+            names.resize(count);
+        *index += 2;
+    }
+    return names;
+}
+
 void Statement(const std::vector<std::string> &w, Scenario *s)
 {
     const std::string keyword = w[0];
@@ -144,23 +158,38 @@ void Statement(const std::vector<std::string> &w, Scenario *s)
         s->drives.push_back(Letter(w, 1));
     } else if (keyword == "cd") {
         const char drive = Letter(w, 1);
-        const bool later = w.size() > 3 && w[3] == "later";
-        for (const std::string &name : OwnSetNames())
+        size_t next = 3;
+        const auto names = OwnNamesFrom(w, &next);
+        const bool later = next < w.size() && w[next] == "later";
+        if (next + (later ? 1 : 0) != w.size())
+            throw std::runtime_error("cd LETTER TAG [first N] [later]");
+        for (const std::string &name : names)
             s->files.push_back({drive, "CM-TrueType\\" + name + ".ttf", true,
                                 Word(w, 2), false, later});
         s->drives.push_back(drive);
         s->discDrives.push_back(drive);
     } else if (keyword == "installed") {
-        for (const std::string &name : OwnSetNames()) {
+        size_t next = 2;
+        for (const std::string &name : OwnNamesFrom(w, &next)) {
             s->values.push_back({name + " (TrueType)", 1, name + ".ttf" + std::string(1, '\0')});
             s->files.push_back({0, name + ".ttf", true, Word(w, 1), false, false});
         }
+    } else if (keyword == "window" && Word(w, 1) == "hung") {
+        s->hungWindow = true;
+    } else if (keyword == "held") {
+        s->heldFiles.push_back(Str(w, 1));
     } else if (keyword == "box") {
-        s->boxes.push_back({Word(w, 1), Word(w, 2)});
+        s->runs.back().boxes.push_back({Word(w, 1), Word(w, 2)});
     } else if (keyword == "exit") {
-        s->exitCode = std::stoi(Word(w, 1));
+        s->runs.back().exitCode = std::stoi(Word(w, 1));
     } else if (keyword == "broadcasts") {
-        s->broadcasts = std::stoi(Word(w, 1));
+        s->runs.back().broadcasts = std::stoi(Word(w, 1));
+    } else if (keyword == "cut" && Word(w, 1) == "broadcasts") {
+        s->runs.back().cutAfter = std::stoi(Word(w, 2));
+        if (s->runs.back().cutAfter < 1)
+            throw std::runtime_error("a cut comes after a broadcast");
+    } else if (keyword == "rerun") {
+        s->runs.emplace_back();
     } else if (keyword == "expect" && Word(w, 1) == "value") {
         s->expectedValues.push_back(ValueFrom(w, 2));
     } else if (keyword == "expect" && Word(w, 1) == "file") {
@@ -169,7 +198,8 @@ void Statement(const std::vector<std::string> &w, Scenario *s)
         ContentFrom(w, 3, &file);
         s->expectedFiles.push_back(file);
     } else if (keyword == "expect" && Word(w, 1) == "set") {
-        for (const std::string &name : OwnSetNames()) {
+        size_t next = 3;
+        for (const std::string &name : OwnNamesFrom(w, &next)) {
             s->expectedValues.push_back(
                 {name + " (TrueType)", 1, name + ".ttf" + std::string(1, '\0')});
             s->expectedFiles.push_back({0, name + ".ttf", true, Word(w, 2), false, false});
@@ -208,9 +238,17 @@ bool ParseScenario(const std::string &name, const std::string &text,
             return false;
         }
     }
-    if (scenario->exitCode < 0) {
-        *error = name + ": no exit statement";
-        return false;
+    for (size_t i = 0; i < scenario->runs.size(); i++) {
+        const SetupRun &run = scenario->runs[i];
+        const std::string which = name + ": run " + std::to_string(i + 1);
+        if ((run.exitCode < 0) == (run.cutAfter == 0)) {
+            *error = which + " needs an exit or a cut, not both";
+            return false;
+        }
+        if (run.cutAfter && run.broadcasts >= 0) {
+            *error = which + " is cut: its broadcasts are the cut's";
+            return false;
+        }
     }
     return true;
 }

@@ -29,6 +29,14 @@ struct ScenarioBox {
     std::string answer; /* yes, no, ok, cancel, insert, fail */
 };
 
+/* One start of setup.exe: the boxes it shows and how it ends. */
+struct SetupRun {
+    std::vector<ScenarioBox> boxes;
+    int exitCode = -1;
+    int broadcasts = -1; /* -1: not checked */
+    int cutAfter = 0;    /* ended right after this broadcast; 0: runs to its end */
+};
+
 struct Scenario {
     std::string name;
     std::vector<std::string> families = {"nt"};
@@ -39,9 +47,9 @@ struct Scenario {
     std::vector<std::pair<char, std::string>> directories;
     std::vector<char> drives;    /* drives that exist, media included */
     std::vector<char> discDrives; /* drives holding or awaiting a `cd` */
-    std::vector<ScenarioBox> boxes;
-    int exitCode = -1;
-    int broadcasts = -1; /* -1: not checked */
+    bool hungWindow = false;
+    std::vector<std::string> heldFiles; /* names in the Fonts folder */
+    std::vector<SetupRun> runs = std::vector<SetupRun>(1);
     std::vector<ScenarioValue> expectedValues;
     std::vector<ScenarioFile> expectedFiles; /* in the Fonts folder */
 };
