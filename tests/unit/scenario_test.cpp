@@ -110,13 +110,21 @@ void Arrange(const Scenario &s, const std::string &family)
             host::PutFile(MediaPath(f), Content(f, f.path.substr(f.path.rfind('\\') + 1)),
                           attributes);
     }
-    for (const ScenarioBox &box : s.boxes)
-        host::QueueAnswer(Answer(box.answer));
+    for (const std::string &name : s.heldFiles)
+        host::HoldFile(FONTS_DIR "\\" + name);
+    host::HangWindow(s.hungWindow);
+}
 
-    /* "insert": the awaited disc appears while its box is up. */
-    host::OnBox([&s](const host::Box &) {
-        const size_t index = host::Boxes().size() - 1;
-        if (index >= s.boxes.size() || s.boxes[index].answer != "insert")
+/* The user of one run: its answers, and the awaited disc, which appears
+ * while its "insert" box is up. `firstBox` is the number of boxes the
+ * runs before have shown. */
+void PrepareRun(const Scenario &s, const SetupRun &run, size_t firstBox)
+{
+    for (const ScenarioBox &box : run.boxes)
+        host::QueueAnswer(Answer(box.answer));
+    host::OnBox([&s, &run, firstBox](const host::Box &) {
+        const size_t index = host::Boxes().size() - 1 - firstBox;
+        if (index >= run.boxes.size() || run.boxes[index].answer != "insert")
             return;
         for (const ScenarioFile &f : s.files)
             if (f.drive && f.later)
@@ -149,12 +157,15 @@ std::set<std::string> WatchedFiles(const Scenario &s)
         for (const ScenarioFile &f : *list)
             if (f.drive == 0)
                 watched.insert(Lower(f.path));
+    for (const std::string &name : s.heldFiles)
+        watched.insert(Lower(name));
     return watched;
 }
 
-void CheckBoxes(const Scenario &s)
+/* The boxes of one run: those shown after the first `firstBox`. */
+void CheckBoxes(const SetupRun &run, size_t firstBox)
 {
-    const auto &boxes = host::Boxes();
+    const std::vector<host::Box> boxes(host::Boxes().begin() + firstBox, host::Boxes().end());
     std::ostringstream shown;
     for (const host::Box &box : boxes) {
         std::string name = "unknown";
@@ -163,9 +174,9 @@ void CheckBoxes(const Scenario &s)
                 name = m.first;
         shown << name << " ";
     }
-    ASSERT_EQ(boxes.size(), s.boxes.size()) << "boxes shown: " << shown.str();
+    ASSERT_EQ(boxes.size(), run.boxes.size()) << "boxes shown: " << shown.str();
     for (size_t i = 0; i < boxes.size(); i++) {
-        const std::string &name = s.boxes[i].name;
+        const std::string &name = run.boxes[i].name;
         EXPECT_EQ(boxes[i].text, MessageBytes(name)) << "box " << i << " should be " << name
                                                      << "; shown: " << shown.str();
         EXPECT_EQ(boxes[i].caption, MessageBytes("SetupTitle")) << "box " << i;
@@ -232,12 +243,40 @@ TEST_P(ScenarioTest, OnTheHost)
         << error;
     Arrange(s, run.family);
 
-    EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), s.exitCode);
-    host::OnBox(nullptr);
-    CheckBoxes(s);
-    if (s.broadcasts >= 0) {
-        EXPECT_EQ(host::BroadcastCount(), s.broadcasts);
+    /* Each start of setup.exe on the system the one before left. A run
+     * that fails makes those after it meaningless. */
+    for (size_t i = 0; i < s.runs.size() && !HasFailure(); i++) {
+        SCOPED_TRACE("run " + std::to_string(i + 1));
+        const SetupRun &setupRun = s.runs[i];
+        const size_t firstBox = host::Boxes().size();
+        const int firstBroadcast = host::BroadcastCount();
+        PrepareRun(s, setupRun, firstBox);
+        host::CutAfterBroadcasts(setupRun.cutAfter);
+        bool cut = false;
+        int exitCode = -1;
+        try {
+            exitCode = WinMain(nullptr, nullptr, nullptr, 0);
+        } catch (const host::RunCut &) {
+            cut = true;
+        }
+        host::OnBox(nullptr);
+        const int broadcasts = host::BroadcastCount() - firstBroadcast;
+        CheckBoxes(setupRun, firstBox);
+        if (setupRun.cutAfter) {
+            EXPECT_TRUE(cut) << "not cut: exit code " << exitCode << " after " << broadcasts
+                             << " broadcasts";
+            EXPECT_EQ(broadcasts, setupRun.cutAfter);
+            continue;
+        }
+        EXPECT_FALSE(cut);
+        EXPECT_EQ(exitCode, setupRun.exitCode);
+        if (setupRun.broadcasts >= 0) {
+            EXPECT_EQ(broadcasts, setupRun.broadcasts);
+        }
     }
+    for (const std::string &name : s.heldFiles)
+        host::ReleaseFile(FONTS_DIR "\\" + name);
+    host::HangWindow(false);
     CheckValues(s, run.family == "nt" ? NT_KEY : WIN9X_KEY);
     CheckFiles(s);
 }
