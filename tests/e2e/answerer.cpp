@@ -28,7 +28,9 @@
  *   hold NAMEHEX                the Fonts folder file of that name is held
  *                               open (read access, sharing read and write
  *                               but not delete) from before the first run
- *                               until after the last
+ *                               until after the last, or until a release
+ *   release NAMEHEX             the held file of that name is let go before
+ *                               the current run starts
  *   answer WORD [FROMHEX TOHEX] the answers of the current run, in order:
  *                               yes, no, ok, cancel, or insert, which first
  *                               moves the folder FROMHEX to TOHEX
@@ -66,9 +68,11 @@
  *                               to its end
  *   hung 0|1                    after the last run: whether the system
  *                               took the window of "hang" for a hung one
- *   held NAMEHEX 0|1            after the last run: whether the file of
- *                               that name is still the file that was held
- *                               (1), or was deleted or replaced (0)
+ *   held NAMEHEX 0|1            when a held file is let go (after the last
+ *                               run, or before the run of its release):
+ *                               whether the file of that name is still the
+ *                               file that was held (1), or was deleted or
+ *                               replaced (0)
  *   key 0|1                     whether the font list key could be read
  *   value NAMEHEX TYPE DATAHEX  every value of that key, at the end
  *   fontsdir HEX                the Fonts folder
@@ -102,6 +106,7 @@ struct Answer {
 
 // One start of setup.exe.
 struct RunPlan {
+    std::vector<std::string> releases; // held files let go before the start
     std::vector<Answer> answers;
     int cutAt = 0; // the broadcast at which setup.exe is terminated; 0: none
     DWORD cutCode = 0;
@@ -253,6 +258,10 @@ std::string ReadControl(const char *path, Control *control)
             std::string name;
             ok = Unhex(w[1], &name) && !name.empty();
             control->holds.push_back(name);
+        } else if (w[0] == "release" && w.size() == 2) {
+            std::string name;
+            ok = Unhex(w[1], &name) && !name.empty();
+            control->runs.back().releases.push_back(name);
         } else if (w[0] == "cut" && w.size() == 3) {
             control->runs.back().cutAt = strtol(w[1].c_str(), nullptr, 10);
             control->runs.back().cutCode = strtoul(w[2].c_str(), nullptr, 10);
@@ -660,6 +669,20 @@ void ReleaseFiles(const std::vector<HeldFile> &held)
     }
 }
 
+// Lets go of the held files of those names (case aside, as Windows).
+void ReleaseNamed(std::vector<HeldFile> *held, const std::vector<std::string> &names)
+{
+    std::vector<HeldFile> going, staying;
+    for (const HeldFile &file : *held) {
+        bool named = false;
+        for (const std::string &name : names)
+            named = named || lstrcmpiA(name.c_str(), file.name.c_str()) == 0;
+        (named ? going : staying).push_back(file);
+    }
+    ReleaseFiles(going);
+    held->swap(staying);
+}
+
 // Starts setup.exe once, answers its boxes and waits for its end. Returns
 // false when it could not be started.
 bool RunSetup(const Control &control, const RunPlan &plan, int number)
@@ -750,11 +773,13 @@ int Run(const char *controlPath, HINSTANCE instance)
     HungWindow hung;
     if (control.hang && !StartHungWindow(&hung))
         Error("cannot make the hung window");
-    const std::vector<HeldFile> held = HoldFiles(control);
+    std::vector<HeldFile> held = HoldFiles(control);
 
-    for (size_t i = 0; i < control.runs.size(); ++i)
+    for (size_t i = 0; i < control.runs.size(); ++i) {
+        ReleaseNamed(&held, control.runs[i].releases);
         if (!RunSetup(control, control.runs[i], static_cast<int>(i) + 1))
             break;
+    }
 
     if (control.hang)
         StopHungWindow(&hung);

@@ -209,6 +209,7 @@ class Run:
         self.exit = None
         self.broadcasts = None
         self.cut = None           # ended right after this broadcast
+        self.releases = []        # held files let go before the start
 
 
 class Scenario:
@@ -297,6 +298,10 @@ class Scenario:
                 self.hung = True
             elif op == "held" and len(rest) == 1 and isinstance(rest[0], bytes):
                 self.held.append(rest[0])
+            elif op == "release" and len(rest) == 1 and isinstance(rest[0], bytes):
+                if len(self.runs) == 1 or fold(rest[0]) not in {fold(n) for n in self.held}:
+                    raise ScenarioError(f"{where}: release a held file in a later run")
+                self.runs[-1].releases.append(rest[0])
             elif op == "box":
                 if rest[0] not in MESSAGES or MESSAGES[rest[0]][1] is None:
                     raise ScenarioError(f"{where}: unknown box {rest[0]}")
@@ -459,6 +464,8 @@ def lay_out(scenario, family, template, work, setup, answerer, timeout):
             control.append("run")
         if run.cut is not None:
             control.append(f"cut {run.cut} {CUT_EXIT}")
+        for name in run.releases:
+            control.append("release " + hexs(name))
         for _, answer in run.boxes:
             if answer == "insert":
                 if not scenario.later:

@@ -36,6 +36,9 @@ rerun
 box FinishedNotice ok
 exit 0
 broadcasts 3
+rerun
+release "CMB10.TTF"
+exit 0
 expect set disc first 2
 '''
 
@@ -73,7 +76,8 @@ def rerun_transcript():
              "run 1", "cut 1", f"exit {run_wine.CUT_EXIT}", "broadcasts 1", "time 800",
              "run 2", box_line(1, "FinishedNotice", "ok", 0, "ok"), "exit 0", "broadcasts 3",
              "time 900",
-             "hung 1", f"held {b'cmb10.ttf'.hex()} 1", "key 1"]
+             f"held {b'cmb10.ttf'.hex()} 1", "run 3", "exit 0", "time 100",
+             "hung 1", "key 1"]
     for n in ("cmb10", "cmbsy10"):
         lines.append(f"value {(n + ' (TrueType)').encode().hex()} 1 {(n + '.ttf').encode().hex()}00")
         lines.append(file_line((n + ".ttf").encode(), run_wine.font_bytes(n, "disc")))
@@ -172,8 +176,8 @@ class RerunTest(unittest.TestCase):
         s = self.scenario
         self.assertTrue(s.hung)
         self.assertEqual(s.held, [b"cmb10.ttf"])
-        self.assertEqual([(len(r.boxes), r.exit, r.cut) for r in s.runs],
-                         [(0, None, 1), (1, 0, None)])
+        self.assertEqual([(len(r.boxes), r.exit, r.cut, r.releases) for r in s.runs],
+                         [(0, None, 1, []), (1, 0, None, []), (0, 0, None, [b"CMB10.TTF"])])
         self.assertEqual([f[0] for f in s.media_files], ["q", "q"])
         self.assertEqual(sorted(s.expect_values), ["CMB10 (TRUETYPE)", "CMBSY10 (TRUETYPE)"])
         self.assertEqual(len(s.values), 2)
@@ -185,6 +189,8 @@ class RerunTest(unittest.TestCase):
             ("cut broadcasts 2\nbroadcasts 2\nrerun\nexit 0\n", "cut"),
             ("cut broadcasts 0\nrerun\nexit 0\n", "after a broadcast"),
             ("cd q disc first\nexit 0\n", "first"),
+            ('held "a.ttf"\nrelease "a.ttf"\nexit 0\n', "later run"),
+            ('held "a.ttf"\nexit 0\nrerun\nrelease "b.ttf"\nexit 0\n', "held file"),
         ]:
             with self.subTest(text):
                 with self.assertRaises(run_wine.ScenarioError) as caught:
@@ -194,7 +200,7 @@ class RerunTest(unittest.TestCase):
     def test_the_expected_runs_pass(self):
         self.assertEqual(self.judge(rerun_transcript()), [])
         self.assertEqual(run_wine.setup_times(run_wine.parse_transcript(
-            "\n".join(rerun_transcript()))), "setup.exe 0.8 + 0.9 s")
+            "\n".join(rerun_transcript()))), "setup.exe 0.8 + 0.9 + 0.1 s")
 
     def test_every_difference_is_reported(self):
         good = rerun_transcript()
@@ -206,12 +212,12 @@ class RerunTest(unittest.TestCase):
              "run 2: box 1"),
             ("second run's exit", put(9, "exit 1"), "run 2: exit code 1"),
             ("second run's broadcasts", put(10, "broadcasts 4"), "run 2: 4 broadcasts"),
-            ("one run only", lambda lines: lines[:2] + lines[7:], "ran 1 times"),
-            ("a run more", add(12, "run 3"), "ran 3 times"),
-            ("not hung", put(12, "hung 0"), "not a hung one"),
-            ("no hung window", drop(12), "not a hung one"),
-            ("held file replaced", put(13, f"held {b'cmb10.ttf'.hex()} 0"), "deleted or replaced"),
-            ("not held", drop(13), "was not held"),
+            ("one run less", lambda lines: lines[:2] + lines[7:], "ran 2 times"),
+            ("a run more", add(16, "run 4"), "ran 4 times"),
+            ("held file replaced", put(12, f"held {b'cmb10.ttf'.hex()} 0"), "deleted or replaced"),
+            ("not held", drop(12), "was not held"),
+            ("not hung", put(16, "hung 0"), "not a hung one"),
+            ("no hung window", drop(16), "not a hung one"),
         ]
         for name, change, word in cases:
             with self.subTest(name):

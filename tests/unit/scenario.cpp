@@ -1,5 +1,6 @@
 #include "scenario.h"
 
+#include <cctype>
 #include <sstream>
 #include <stdexcept>
 
@@ -106,6 +107,16 @@ void ContentFrom(const std::vector<std::string> &words, size_t index, ScenarioFi
     file->readOnly = index + 1 < words.size() && words[index + 1] == "readonly";
 }
 
+bool FoldedEqual(const std::string &a, const std::string &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); i++)
+        if (std::tolower((unsigned char)a[i]) != std::tolower((unsigned char)b[i]))
+            return false;
+    return true;
+}
+
 const std::vector<std::string> &OwnSetNames()
 {
     return FontSetsData().at("NewFontSet").names;
@@ -188,6 +199,14 @@ void Statement(const std::vector<std::string> &w, Scenario *s)
         s->runs.back().cutAfter = std::stoi(Word(w, 2));
         if (s->runs.back().cutAfter < 1)
             throw std::runtime_error("a cut comes after a broadcast");
+    } else if (keyword == "release") {
+        const std::string name = Str(w, 1);
+        bool held = false;
+        for (const std::string &h : s->heldFiles)
+            held = held || FoldedEqual(h, name);
+        if (s->runs.size() == 1 || !held)
+            throw std::runtime_error("release a held file in a later run");
+        s->runs.back().releases.push_back(name);
     } else if (keyword == "rerun") {
         s->runs.emplace_back();
     } else if (keyword == "expect" && Word(w, 1) == "value") {

@@ -35,6 +35,7 @@ struct SetupRun {
     int exitCode = -1;
     int broadcasts = -1; /* -1: not checked */
     int cutAfter = 0;    /* ended right after this broadcast; 0: runs to its end */
+    std::vector<std::string> releases; /* held files let go before the start */
 };
 
 struct Scenario {

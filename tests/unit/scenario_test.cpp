@@ -115,6 +115,15 @@ void Arrange(const Scenario &s, const std::string &family)
     host::HangWindow(s.hungWindow);
 }
 
+bool Released(const Scenario &s, const std::string &held)
+{
+    for (const SetupRun &run : s.runs)
+        for (const std::string &name : run.releases)
+            if (Lower(name) == Lower(held))
+                return true;
+    return false;
+}
+
 /* The user of one run: its answers, and the awaited disc, which appears
  * while its "insert" box is up. `firstBox` is the number of boxes the
  * runs before have shown. */
@@ -250,15 +259,21 @@ TEST_P(ScenarioTest, OnTheHost)
         const SetupRun &setupRun = s.runs[i];
         const size_t firstBox = host::Boxes().size();
         const int firstBroadcast = host::BroadcastCount();
+        for (const std::string &name : setupRun.releases)
+            host::ReleaseFile(FONTS_DIR "\\" + name);
         PrepareRun(s, setupRun, firstBox);
-        host::CutAfterBroadcasts(setupRun.cutAfter);
+        /* The emulation counts broadcasts from the reset on. */
+        host::CutAfterBroadcasts(setupRun.cutAfter ? firstBroadcast + setupRun.cutAfter : -1);
         bool cut = false;
         int exitCode = -1;
         try {
             exitCode = WinMain(nullptr, nullptr, nullptr, 0);
         } catch (const host::RunCut &) {
+            /* What the killed process held goes with it. */
+            host::EndProcess();
             cut = true;
         }
+        host::CutAfterBroadcasts(-1);
         host::OnBox(nullptr);
         const int broadcasts = host::BroadcastCount() - firstBroadcast;
         CheckBoxes(setupRun, firstBox);
@@ -275,7 +290,8 @@ TEST_P(ScenarioTest, OnTheHost)
         }
     }
     for (const std::string &name : s.heldFiles)
-        host::ReleaseFile(FONTS_DIR "\\" + name);
+        if (!Released(s, name))
+            host::ReleaseFile(FONTS_DIR "\\" + name);
     host::HangWindow(false);
     CheckValues(s, run.family == "nt" ? NT_KEY : WIN9X_KEY);
     CheckFiles(s);
@@ -292,5 +308,45 @@ std::string RunName(const ::testing::TestParamInfo<ScenarioRun> &info)
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioTest, ::testing::ValuesIn(AllRuns()), RunName);
+
+/* The runs of a scenario as the reader takes them, and what it refuses:
+ * a scenario that a runner misreads would prove nothing. */
+TEST(ScenarioReader, RunsAndTheirEnds)
+{
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(ParseScenario("x", "window hung\nheld \"a.ttf\"\ncd q disc first 2\n"
+                                   "box InstallQuestion yes\ncut broadcasts 1\nrerun\n"
+                                   "release \"A.TTF\"\nbox FinishedNotice ok\nexit 0\n"
+                                   "broadcasts 2\nexpect set disc first 2\n",
+                              &s, &error))
+        << error;
+    EXPECT_TRUE(s.hungWindow);
+    ASSERT_EQ(s.runs.size(), 2u);
+    EXPECT_EQ(s.runs[0].boxes.size(), 1u);
+    EXPECT_EQ(s.runs[0].cutAfter, 1);
+    EXPECT_EQ(s.runs[1].releases, std::vector<std::string>{"A.TTF"});
+    EXPECT_EQ(s.runs[1].exitCode, 0);
+    EXPECT_EQ(s.runs[1].broadcasts, 2);
+    EXPECT_EQ(s.files.size(), 2u);
+    EXPECT_EQ(s.expectedFiles.size(), 2u);
+
+    static const struct {
+        const char *text;
+        const char *reason;
+    } refused[] = {
+        {"exit 0\ncut broadcasts 2\n", "not both"},
+        {"cut broadcasts 2\nrerun\n", "run 2 needs"},
+        {"cut broadcasts 2\nbroadcasts 2\nrerun\nexit 0\n", "is cut"},
+        {"cut broadcasts 0\nrerun\nexit 0\n", "after a broadcast"},
+        {"held \"a.ttf\"\nrelease \"a.ttf\"\nexit 0\n", "later run"},
+        {"held \"a.ttf\"\nexit 0\nrerun\nrelease \"b.ttf\"\nexit 0\n", "later run"},
+        {"cd q disc first 2 soon\nexit 0\n", "cd LETTER"},
+    };
+    for (const auto &r : refused) {
+        EXPECT_FALSE(ParseScenario("x", r.text, &s, &error)) << r.text;
+        EXPECT_NE(error.find(r.reason), std::string::npos) << r.text << ": " << error;
+    }
+}
 
 } // namespace
