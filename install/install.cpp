@@ -11,6 +11,9 @@
 /* The stem buffer, which also receives the registry data. */
 #define STEM_SIZE 128
 
+/* Appended to a font's name in the Fonts folder while its copy is made. */
+#define SCRATCH_SUFFIX ".part"
+
 void InstallFontFolder(const char *folder)
 {
     if (lstrlenA(folder) == 0)
@@ -73,6 +76,38 @@ static void RegisterFont(const char *name, int loaded)
     CloseRegKey(key);
 }
 
+/* Deletes a file of the program's own making, read-only or not. */
+static void DeleteScratchFile(const char *path)
+{
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path);
+}
+
+/*
+ * Copies the disc's file to its name in the Fonts folder, never over a
+ * file that is there. The copy is made under a scratch name beside it and
+ * then renamed, so that a run killed during the copy leaves no part of a
+ * file under a font's name, where no later run could tell it from a file
+ * of another program. A scratch file left by such a run is deleted first.
+ * 1 when the file was copied.
+ */
+static int CopyFontFile(const char *source, const char *destination)
+{
+    char scratch[MAX_PATH];
+    if (GetFileAttributesA(destination) != INVALID_FILE_ATTRIBUTES)
+        return 0;
+    if (lstrlenA(destination) + lstrlenA(SCRATCH_SUFFIX) + 1 > MAX_PATH)
+        return CopyFileA(source, destination, TRUE) != 0;
+    wsprintfA(scratch, "%s" SCRATCH_SUFFIX, destination);
+    DeleteScratchFile(scratch);
+    if (!CopyFileA(source, scratch, TRUE))
+        return 0;
+    if (MoveFileA(scratch, destination))
+        return 1;
+    DeleteScratchFile(scratch);
+    return 0;
+}
+
 void InstallFontFile(const char *folder, const char *name)
 {
     const int folderLength = lstrlenA(folder);
@@ -95,7 +130,7 @@ void InstallFontFile(const char *folder, const char *name)
          * exactly the disc's bytes is a copy of ours, left by an earlier
          * run that stopped before registering it or whose file could not
          * be deleted: it is registered as if just copied. */
-        if (CopyFileA(source, destination, TRUE) ||
+        if (CopyFontFile(source, destination) ||
             FilesHaveSameBytes(source, destination))
             RegisterFont(name, AddFontResourceA(destination) != 0);
     }

@@ -31,7 +31,7 @@ const std::set<std::string> &FailableNames()
         "SHGetSpecialFolderLocation", "SHGetPathFromIDListA", "SHGetMalloc",
         "MessageBoxA", "MessageBoxW", "MultiByteToWideChar", "FindFirstFileA",
         "FindNextFileA", "FindClose", "CopyFileA", "SetFileAttributesA",
-        "DeleteFileA", "GetFileAttributesA", "CreateFileA", "ReadFile",
+        "DeleteFileA", "MoveFileA", "GetFileAttributesA", "CreateFileA", "ReadFile",
         "CloseHandle", "AddFontResourceA", "RemoveFontResourceA",
         "SendMessageTimeoutA", "HeapAlloc",
     };
@@ -50,7 +50,7 @@ State &Machine()
     return machine;
 }
 
-void Journal(std::string line)
+void CutPoint()
 {
     State &machine = Machine();
     const bool cut =
@@ -60,7 +60,12 @@ void Journal(std::string line)
         machine.cutAfterEffects = machine.cutAfterBroadcasts = -1;
         throw host::RunCut();
     }
-    machine.journal.push_back(std::move(line));
+}
+
+void Journal(std::string line)
+{
+    CutPoint();
+    Machine().journal.push_back(std::move(line));
 }
 
 void Effect()

@@ -338,10 +338,17 @@ BOOL CopyFileA(LPCSTR source, LPCSTR destination, BOOL failIfExists)
         Effect();
         return TRUE;
     }
+    /* The copy is made in two steps, as on Windows: the new file first
+     * holds part of the bytes, so a process killed in between leaves it
+     * cut short under its name. */
     auto copy = std::make_unique<FileNode>();
-    copy->bytes = from.entry->bytes;
+    copy->bytes = from.entry->bytes.substr(0, from.entry->bytes.size() / 2);
     copy->attributes = from.entry->attributes;
+    FileNode *made = copy.get();
     to.folder->children[to.leaf] = std::move(copy);
+    Effect();
+    CutPoint();
+    made->bytes = from.entry->bytes;
     Effect();
     return TRUE;
 }
@@ -374,6 +381,37 @@ BOOL DeleteFileA(LPCSTR path)
     if (IsHeld(path))
         return Fail(ERROR_SHARING_VIOLATION);
     where.folder->children.erase(where.leaf);
+    Effect();
+    return TRUE;
+}
+
+BOOL MoveFileA(LPCSTR from, LPCSTR to)
+{
+    Journal("MoveFileA(" + Printable(from) + ", " + Printable(to) + ")");
+    if (ShouldFail("MoveFileA"))
+        return Fail(ERROR_ACCESS_DENIED);
+    const ParsedPath fromPath = ParsePath(from);
+    const Location source = Locate(fromPath);
+    if (!source.entry)
+        return Fail(source.error);
+    if (!source.folder)
+        return Fail(ERROR_ACCESS_DENIED);
+    const ParsedPath toPath = ParsePath(to);
+    const Location target = Locate(toPath);
+    if (!target.folder)
+        return Fail(target.entry ? ERROR_ACCESS_DENIED : target.error);
+    if (target.entry)
+        return Fail(ERROR_ALREADY_EXISTS);
+    if (fromPath.drive != toPath.drive)
+        return Fail(ERROR_NOT_SAME_DEVICE);
+    if (!IsWritable(source) || (!source.entry->isDirectory && IsHeld(from)))
+        return Fail(source.entry->isDirectory ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION);
+    if (source.entry->isDirectory &&
+        CanonicalPath(to).rfind(CanonicalPath(from) + "\\", 0) == 0)
+        return Fail(ERROR_ACCESS_DENIED);
+    auto moved = source.folder->children.extract(source.leaf);
+    moved.key() = target.leaf;
+    target.folder->children.insert(std::move(moved));
     Effect();
     return TRUE;
 }

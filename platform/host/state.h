@@ -185,6 +185,9 @@ void Journal(std::string line);
 /* A change of the machine's lasting state: registry, files, loaded fonts,
  * broadcasts. Counted for cuts. */
 void Effect();
+/* Ends a run that is to be cut now, by throwing RunCut: at the start of
+ * every call, and inside a copy that a killed process leaves half done. */
+void CutPoint();
 /* Consults the failure switch for one call of `function`. */
 bool ShouldFail(const char *function);
 void SetLastError(DWORD error);

@@ -65,10 +65,12 @@ typedef const ITEMIDLIST *LPCITEMIDLIST;
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_NO_MORE_FILES 18L
+#define ERROR_NOT_SAME_DEVICE 17L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_ALREADY_EXISTS 183L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_TIMEOUT 1460L
@@ -233,6 +235,8 @@ BOOL FindClose(HANDLE search);
 BOOL CopyFileA(LPCSTR source, LPCSTR destination, BOOL failIfExists);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 BOOL DeleteFileA(LPCSTR path);
+/* Renames within one drive; fails when `to` exists. */
+BOOL MoveFileA(LPCSTR from, LPCSTR to);
 DWORD GetFileAttributesA(LPCSTR path);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share,
                    LPSECURITY_ATTRIBUTES security, DWORD creation,

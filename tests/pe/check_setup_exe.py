@@ -29,7 +29,7 @@ ALLOWED = {
         "FindClose", "FindFirstFileA", "FindNextFileA", "GetACP", "GetCommandLineA",
         "GetDriveTypeA", "GetFileAttributesA", "GetLastError", "GetModuleHandleA",
         "GetProcessHeap", "GetStartupInfoA", "GetVersionExA", "HeapAlloc",
-        "HeapFree", "MultiByteToWideChar", "ReadFile", "SetFileAttributesA",
+        "HeapFree", "MoveFileA", "MultiByteToWideChar", "ReadFile", "SetFileAttributesA",
         "lstrcatA", "lstrcpyA", "lstrlenA",
     },
     "USER32.DLL": {

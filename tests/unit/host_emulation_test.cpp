@@ -529,6 +529,25 @@ TEST_F(HostEmulation, AHeldFileCannotBeDeletedUntilReleased)
     }
 }
 
+TEST_F(HostEmulation, MoveFileRenamesButNeverOverAFile)
+{
+    const std::string from = "C:\\WINDOWS\\FONTS\\a.part", to = "C:\\WINDOWS\\FONTS\\a.ttf";
+    host::PutFile(from, "new", FILE_ATTRIBUTE_READONLY);
+    host::PutFile(to, "old");
+    EXPECT_FALSE(MoveFileA(from.c_str(), to.c_str()));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(host::FileBytes(to), "old");
+    host::RemoveEntry(to);
+    EXPECT_FALSE(MoveFileA(from.c_str(), "D:\\a.ttf"));
+    EXPECT_TRUE(MoveFileA(from.c_str(), to.c_str())); /* read-only files can be renamed */
+    EXPECT_EQ(host::FileBytes(to), "new");
+    EXPECT_FALSE(host::Exists(from));
+    host::HoldFile(to);
+    EXPECT_FALSE(MoveFileA(to.c_str(), from.c_str()));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_SHARING_VIOLATION);
+    host::ReleaseFile(to);
+}
+
 TEST_F(HostEmulation, CreateFileReadsInChunksAndSharesWithHolders)
 {
     const std::string file = "C:\\WINDOWS\\FONTS\\a.ttf";
@@ -568,16 +587,25 @@ TEST_F(HostEmulation, CreateFileReadsInChunksAndSharesWithHolders)
 TEST_F(HostEmulation, ACutRunEndsBeforeTheCallAfterItsLastEffect)
 {
     host::PutFile("D:\\a.ttf", host::FontBytes("a"));
-    host::CutAfterEffects(2);
+    /* A copy is two effects: the file made, part of it written; the rest. */
+    host::CutAfterEffects(3);
     EXPECT_TRUE(CopyFileA("D:\\a.ttf", "C:\\WINDOWS\\FONTS\\a.ttf", TRUE));
     EXPECT_EQ(GetDriveTypeA("d:\\"), (UINT)DRIVE_FIXED); /* a question, no effect */
     EXPECT_FALSE(CopyFileA("D:\\a.ttf", "C:\\WINDOWS\\FONTS\\a.ttf", TRUE)); /* nothing done */
     EXPECT_EQ(AddFontResourceA("C:\\WINDOWS\\FONTS\\a.ttf"), 1);
     EXPECT_THROW(RemoveFontResourceA("a.ttf"), host::RunCut);
-    EXPECT_EQ(host::EffectCount(), 2);
+    EXPECT_EQ(host::EffectCount(), 3);
     EXPECT_EQ(host::LoadedFonts().size(), 1u);
     /* Disarmed once it has cut. */
     EXPECT_TRUE(RemoveFontResourceA("a.ttf"));
+
+    /* Killed during a copy: the new file is there, cut short. */
+    host::Reset();
+    host::PutFile("D:\\a.ttf", host::FontBytes("abcdefgh"));
+    host::CutAfterEffects(1);
+    EXPECT_THROW(CopyFileA("D:\\a.ttf", "C:\\WINDOWS\\FONTS\\a.ttf", TRUE), host::RunCut);
+    EXPECT_EQ(host::FileBytes("C:\\WINDOWS\\FONTS\\a.ttf"),
+              host::FontBytes("abcdefgh").substr(0, 6));
 
     host::Reset();
     host::CutAfterBroadcasts(1);

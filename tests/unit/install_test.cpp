@@ -14,12 +14,13 @@ TEST_F(InstallTest, OneFontFromTheDistributionFolder)
     host::PutFile("q:\\CM-TrueType\\cmr10.ttf", host::FontBytes("disc"));
     InstallFontFolder("q:\\CM-TrueType");
 
-    EXPECT_EQ(host::JournalOf({"FindFirstFileA", "CopyFileA", "AddFontResourceA",
+    EXPECT_EQ(host::JournalOf({"FindFirstFileA", "CopyFileA", "MoveFileA", "AddFontResourceA",
                                "RegCreateKeyExA", "RegSetValueExA",
                                "SendMessageTimeoutA", "RegCloseKey"}),
               (std::vector<std::string>{
                   "FindFirstFileA(q:\\CM-TrueType\\*.ttf)",
-                  "CopyFileA(q:\\CM-TrueType\\cmr10.ttf, " FONTS_DIR "\\cmr10.ttf, 1)",
+                  "CopyFileA(q:\\CM-TrueType\\cmr10.ttf, " FONTS_DIR "\\cmr10.ttf.part, 1)",
+                  "MoveFileA(" FONTS_DIR "\\cmr10.ttf.part, " FONTS_DIR "\\cmr10.ttf)",
                   "AddFontResourceA(" FONTS_DIR "\\cmr10.ttf)",
                   "RegCreateKeyExA(HKLM\\" NT_KEY ", 0xf003f)",
                   "RegSetValueExA(cmr10 (TrueType), 1, 10)",
@@ -51,7 +52,7 @@ TEST_F(InstallTest, PatternAndSourcePath)
         EXPECT_EQ(host::JournalOf({"FindFirstFileA", "CopyFileA"}),
                   (std::vector<std::string>{
                       std::string("FindFirstFileA(") + c.pattern + ")",
-                      std::string("CopyFileA(") + c.source + ", " FONTS_DIR "\\cmr10.ttf, 1)"}))
+                      std::string("CopyFileA(") + c.source + ", " FONTS_DIR "\\cmr10.ttf.part, 1)"}))
             << c.folder;
     }
 }
@@ -63,9 +64,10 @@ TEST_F(InstallTest, DestinationAlwaysTakesABackslash)
     host::PutDirectory("C:\\FONTS");
     host::PutFile("q:\\CM-TrueType\\cmr10.ttf", host::FontBytes("x"));
     InstallFontFolder("q:\\CM-TrueType");
-    EXPECT_EQ(host::JournalOf({"CopyFileA"}),
-              std::vector<std::string>{
-                  "CopyFileA(q:\\CM-TrueType\\cmr10.ttf, C:\\FONTS\\\\cmr10.ttf, 1)"});
+    EXPECT_EQ(host::JournalOf({"CopyFileA", "MoveFileA"}),
+              (std::vector<std::string>{
+                  "CopyFileA(q:\\CM-TrueType\\cmr10.ttf, C:\\FONTS\\\\cmr10.ttf.part, 1)",
+                  "MoveFileA(C:\\FONTS\\\\cmr10.ttf.part, C:\\FONTS\\\\cmr10.ttf)"}));
 }
 
 TEST_F(InstallTest, ValueNameAndDataFromTheStem)
@@ -142,11 +144,11 @@ TEST_F(InstallTest, EveryLoadedFontIsWrittenThenAnnounced)
     InstallFontFolder("q:\\CM-TrueType");
     EXPECT_EQ(host::JournalOf({"CopyFileA", "RegSetValueExA", "SendMessageTimeoutA"}),
               (std::vector<std::string>{
-                  "CopyFileA(q:\\CM-TrueType\\a.ttf, " FONTS_DIR "\\a.ttf, 1)",
+                  "CopyFileA(q:\\CM-TrueType\\a.ttf, " FONTS_DIR "\\a.ttf.part, 1)",
                   "RegSetValueExA(a (TrueType), 1, 6)", Broadcast,
-                  "CopyFileA(q:\\CM-TrueType\\b.ttf, " FONTS_DIR "\\b.ttf, 1)",
+                  "CopyFileA(q:\\CM-TrueType\\b.ttf, " FONTS_DIR "\\b.ttf.part, 1)",
                   "RegSetValueExA(b (TrueType), 1, 6)", Broadcast,
-                  "CopyFileA(q:\\CM-TrueType\\c.ttf, " FONTS_DIR "\\c.ttf, 1)",
+                  "CopyFileA(q:\\CM-TrueType\\c.ttf, " FONTS_DIR "\\c.ttf.part, 1)",
                   "RegSetValueExA(c (TrueType), 1, 6)", Broadcast,
               }));
 }
@@ -284,6 +286,57 @@ TEST_F(InstallTest, ALongCopyIsComparedToItsLastByte)
     InstallFontFolder("q:\\CM-TrueType");
     EXPECT_FALSE(IsRegistered(NT_KEY, "cmr10"));
     EXPECT_TRUE(IsRegistered(NT_KEY, "cmr12"));
+}
+
+/*
+ * The copy is made under a scratch name and renamed, so that a run killed
+ * during it leaves no part of a file under a font's name. A scratch file
+ * of such a run, read-only as a copy from a CD is, is replaced; a rename
+ * that fails leaves no scratch file behind.
+ */
+TEST_F(InstallTest, TheCopyIsMadeUnderAScratchNameAndRenamed)
+{
+    const std::string scratch = FONTS_DIR "\\cmr10.ttf.part";
+    const std::string disc = host::FontBytes("disc");
+    const struct {
+        const char *what;
+        std::function<void()> arrange;
+        bool installed;
+    } cases[] = {
+        {"a scratch file of a killed run", [&] {
+             host::PutFile(scratch, disc.substr(0, 3), FILE_ATTRIBUTE_READONLY);
+         }, true},
+        {"the rename fails", [] { host::FailCall("MoveFileA", 1); }, false},
+        {"the scratch copy fails", [] { host::FailCall("CopyFileA", 1); }, false},
+    };
+    for (const auto &c : cases) {
+        host::Reset();
+        host::PutFile("q:\\CM-TrueType\\cmr10.ttf", disc);
+        c.arrange();
+        InstallFontFolder("q:\\CM-TrueType");
+        EXPECT_EQ(IsRegistered(NT_KEY, "cmr10"), c.installed) << c.what;
+        EXPECT_EQ(host::Exists(FONTS_DIR "\\cmr10.ttf"), c.installed) << c.what;
+        if (c.installed) {
+            EXPECT_EQ(host::FileBytes(FONTS_DIR "\\cmr10.ttf"), disc) << c.what;
+        }
+        EXPECT_FALSE(host::Exists(scratch)) << c.what;
+    }
+}
+
+/* A name with no room for the scratch suffix is copied to its name at
+ * once: 140 + 1 + 114 = 255 bytes, and ".part" would pass 259. */
+TEST_F(InstallTest, ALongNameIsCopiedDirectly)
+{
+    const std::string folder = "C:\\" + std::string(137, 'f');
+    host::SetFontsFolder(folder);
+    host::PutDirectory(folder);
+    const std::string font = std::string(110, 'n') + ".ttf";
+    host::PutFile("q:\\CM-TrueType\\" + font, host::FontBytes("disc"));
+    InstallFontFolder("q:\\CM-TrueType");
+    EXPECT_EQ(host::JournalOf({"CopyFileA", "MoveFileA"}),
+              std::vector<std::string>{"CopyFileA(q:\\CM-TrueType\\" + font + ", " + folder +
+                                       "\\" + font + ", 1)"});
+    EXPECT_EQ(host::RegValues(NT_KEY).size(), 1u);
 }
 
 } // namespace
