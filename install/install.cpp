@@ -99,7 +99,8 @@ static int CopyFontFile(const char *source, const char *destination)
     if (lstrlenA(destination) + lstrlenA(SCRATCH_SUFFIX) + 1 > MAX_PATH)
         return CopyFileA(source, destination, TRUE) != 0;
     wsprintfA(scratch, "%s" SCRATCH_SUFFIX, destination);
-    DeleteScratchFile(scratch);
+    if (GetFileAttributesA(scratch) != INVALID_FILE_ATTRIBUTES)
+        DeleteScratchFile(scratch);
     if (!CopyFileA(source, scratch, TRUE))
         return 0;
     if (MoveFileA(scratch, destination))
