@@ -54,3 +54,6 @@ set_target_properties(setup PROPERTIES
 
 # answerer.exe, the user of setup.exe in the Wine scenarios.
 add_subdirectory(tests/e2e)
+
+# The bench's empty and floor programs (scripts/bench).
+add_subdirectory(tests/bench)
