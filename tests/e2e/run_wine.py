@@ -514,7 +514,7 @@ def parse_transcript(text):
     """The transcript as a record; the lines of each start of setup.exe go
     to its own entry of "runs" (lines before any "run" line to the first)."""
     t = {"runs": [], "values": {}, "files": {}, "drives": set(), "errors": [],
-         "hung": None, "held": {}, "end": False}
+         "hung": None, "held": {}, "end": False, "manifest": None}
 
     def run():
         if not t["runs"]:
@@ -541,6 +541,9 @@ def parse_transcript(text):
             t["files"][fold(name)] = (name, int(w[2], 16), int(w[3]), int(w[4], 16))
         elif w[0] == "drive":
             t["drives"].add(w[1])
+        elif w[0] == "manifest":
+            t["manifest"] = "none" if w[1:] == ["none"] else tuple(
+                unhex(v).decode("ascii", errors="replace") for v in w[1:3])
         elif w[0] in ("exit", "broadcasts", "cut", "time"):
             run()[w[0]] = int(w[1])
         elif w[0] == "moved":
@@ -601,6 +604,32 @@ def compare_run(want, got, label):
     if want.broadcasts is not None and got["broadcasts"] != want.broadcasts:
         diffs.append(f"{label}{got['broadcasts']} broadcasts, expected {want.broadcasts}")
     return diffs
+
+
+# What Windows makes of the manifest's DPI settings: dpiAware from Vista
+# on, the first level of dpiAwareness that it knows from Windows 10 1607 on.
+DPI_AWARE = {"true", "true/pm", "per monitor"}
+DPI_LEVELS = {"unaware", "system", "permonitor", "permonitorv2"}
+
+
+def manifest_problems(t):
+    """What keeps the system from drawing setup.exe's boxes DPI-aware, from
+    the settings that the system's own parser read from its manifest."""
+    if t["manifest"] is None:
+        return ["the transcript does not tell the manifest's settings"]
+    if t["manifest"] == "none":
+        return ["the system could not read setup.exe's manifest"]
+    aware, awareness = t["manifest"]
+    problems = []
+    if aware.strip().lower() not in DPI_AWARE:
+        problems.append(f"the manifest's dpiAware is {aware or 'absent'}: "
+                        "not DPI-aware before Windows 10 1607")
+    if awareness:
+        known = [v.strip().lower() for v in awareness.split(",")
+                 if v.strip().lower() in DPI_LEVELS]
+        if not known or known[0] == "unaware":
+            problems.append(f"the manifest's dpiAwareness {awareness} is DPI-unaware")
+    return problems
 
 
 def compare(scenario, t):
@@ -691,7 +720,7 @@ def run_one(scenario, family, template, args, workroot):
             diffs = ["no transcript"] + log.strip().split("\n")[-5:]
         else:
             t = parse_transcript(text)
-            diffs = compare(scenario, t)
+            diffs = compare(scenario, t) + manifest_problems(t)
             times = ", " + setup_times(t) if setup_times(t) else ""
     except ScenarioError as e:
         diffs = [str(e)]

@@ -224,5 +224,31 @@ class RerunTest(unittest.TestCase):
                 diffs = self.judge(change(good))
                 self.assertTrue(any(word in d for d in diffs), diffs)
 
+class ManifestTest(unittest.TestCase):
+    """The DPI settings that the system read from setup.exe's manifest."""
+
+    def test_dpi_settings(self):
+        def line(aware, awareness):
+            return f"manifest {run_wine.hexs(aware)} {run_wine.hexs(awareness)}\nend\n"
+
+        cases = [  # (what, transcript, a word of the problem or None)
+            ("both aware", line(b"true", b"PerMonitorV2, System"), None),
+            ("dpiAware alone", line(b"True/PM", b""), None),
+            ("no manifest line", "end\n", "does not tell"),
+            ("unreadable manifest", "manifest none\nend\n", "could not read"),
+            ("no dpiAware", line(b"", b"PerMonitorV2"), "absent"),
+            ("dpiAware false", line(b"false", b""), "dpiAware is false"),
+            ("dpiAwareness unaware", line(b"true", b"unaware, system"), "DPI-unaware"),
+            ("no level known", line(b"true", b"sharp"), "DPI-unaware"),
+        ]
+        for what, text, word in cases:
+            with self.subTest(what):
+                problems = run_wine.manifest_problems(run_wine.parse_transcript(text))
+                if word is None:
+                    self.assertEqual(problems, [])
+                else:
+                    self.assertTrue(any(word in p for p in problems), problems)
+
+
 if __name__ == "__main__":
     unittest.main()
