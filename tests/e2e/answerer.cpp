@@ -52,6 +52,8 @@
  * The transcript, one line an event, byte strings in hexadecimal:
  *
  *   drive LETTER TYPE           each letter that has a drive, at the start
+ *   before NAMEHEX ...          the names in the Fonts folder before the
+ *                               first run, all on one line
  *   manifest AWAREHEX AWARENESSHEX
  *                               the DPI settings of setup.exe's manifest as
  *                               the system reads them at a program's start
@@ -726,6 +728,23 @@ void ReleaseNamed(std::vector<HeldFile> *held, const std::vector<std::string> &n
     held->swap(staying);
 }
 
+// The names in the Fonts folder, so that a file that a run leaves behind
+// is told from the system's own.
+void ListFontsFolder()
+{
+    std::string line = "before";
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((FontsFolderPath() + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, ".."))
+                line += " " + Hex(found.cFileName, strlen(found.cFileName));
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    Line(line);
+}
+
 // Starts setup.exe once, answers its boxes and waits for its end. Returns
 // false when it could not be started.
 bool RunSetup(const Control &control, const RunPlan &plan, int number)
@@ -818,6 +837,7 @@ int Run(const char *controlPath, HINSTANCE instance)
     if (control.hang && !StartHungWindow(&hung))
         Error("cannot make the hung window");
     std::vector<HeldFile> held = HoldFiles(control);
+    ListFontsFolder();
 
     for (size_t i = 0; i < control.runs.size(); ++i) {
         ReleaseNamed(&held, control.runs[i].releases);

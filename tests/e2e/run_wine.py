@@ -514,7 +514,7 @@ def parse_transcript(text):
     """The transcript as a record; the lines of each start of setup.exe go
     to its own entry of "runs" (lines before any "run" line to the first)."""
     t = {"runs": [], "values": {}, "files": {}, "drives": set(), "errors": [],
-         "hung": None, "held": {}, "end": False, "manifest": None}
+         "hung": None, "held": {}, "before": None, "end": False, "manifest": None}
 
     def run():
         if not t["runs"]:
@@ -541,6 +541,8 @@ def parse_transcript(text):
             t["files"][fold(name)] = (name, int(w[2], 16), int(w[3]), int(w[4], 16))
         elif w[0] == "drive":
             t["drives"].add(w[1])
+        elif w[0] == "before":
+            t["before"] = {fold(unhex(name)) for name in w[1:]}
         elif w[0] == "manifest":
             t["manifest"] = "none" if w[1:] == ["none"] else tuple(
                 unhex(v).decode("ascii", errors="replace") for v in w[1:3])
@@ -668,7 +670,15 @@ def compare(scenario, t):
             diffs.append(f"value {show(want[0])}: type {got[1]} {show(got[2])}, "
                          f"expected type {want[1]} {show(want[2])}")
 
-    for key in sorted(scenario.watched_files()):
+    # Besides the watched files, every file that was not there before the
+    # first run: a run must leave nothing of its own behind (a scratch
+    # copy, say) that the scenario does not expect.
+    watched = scenario.watched_files()
+    if t["before"] is None:
+        diffs.append("the transcript does not list the Fonts folder before the first run")
+    else:
+        watched |= set(t["files"]) - t["before"]
+    for key in sorted(watched):
         want, got = scenario.expect_files.get(key), t["files"].get(key)
         if want and not got:
             diffs.append(f"file {show(want[0])} missing")

@@ -67,6 +67,10 @@ def good_transcript():
         f"value {b'Courier'.hex()} 1 {b'coure.fon'.hex()}00",
         file_line(b"cmr12.TTF", run_wine.font_bytes("cmr12", "disc")),
         file_line("ソフト.ttf".encode("cp932"), run_wine.PLAIN_TEXT),
+        # the system's own font, there before the run
+        file_line(b"coure.fon", b"MZ"),
+        "before " + " ".join(n.hex() for n in
+                             (b"CMR10.TTF", "ソフト.ttf".encode("cp932"), b"COURE.FON")),
         "end",
     ]
 
@@ -77,7 +81,7 @@ def rerun_transcript():
              "run 2", box_line(1, "FinishedNotice", "ok", 0, "ok"), "exit 0", "broadcasts 3",
              "time 900",
              f"held {b'cmb10.ttf'.hex()} 1", "run 3", "exit 0", "time 100",
-             "hung 1", "key 1"]
+             "hung 1", "before", "key 1"]
     for n in ("cmb10", "cmbsy10"):
         lines.append(f"value {(n + ' (TrueType)').encode().hex()} 1 {(n + '.ttf').encode().hex()}00")
         lines.append(file_line((n + ".ttf").encode(), run_wine.font_bytes(n, "disc")))
@@ -154,7 +158,10 @@ class RunnerTest(unittest.TestCase):
             ("file missing", drop(10), "missing"),
             ("file left", add(10, file_line(b"cmr10.ttf", b"")), "should be gone"),
             ("a drive more", add(1, "drive z 3"), "drives"),
-            ("no end", drop(11), "incomplete"),
+            ("no end", drop(13), "incomplete"),
+            ("a file of the run's own left", add(11, file_line(b"cmr12.ttf.part", b"")),
+             "should be gone"),
+            ("no list of the files before", drop(12), "before the first run"),
             ("answerer error", add(11, "error timeout after 270 s"), "timeout"),
             ("insert failed", add(4, "moved 0 2"), "moved"),
         ]

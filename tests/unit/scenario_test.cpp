@@ -217,9 +217,24 @@ void CheckValues(const Scenario &s, const std::string &key)
                       << Printable(left.second.data);
 }
 
-void CheckFiles(const Scenario &s)
+/* The Fonts folder's names, lower case. */
+std::set<std::string> FontsFolderNames()
 {
-    const auto watched = WatchedFiles(s);
+    std::set<std::string> names;
+    for (const std::string &name : host::ListDirectory(FONTS_DIR))
+        names.insert(Lower(name));
+    return names;
+}
+
+/* `before`: the names before the first run. Every file that was not there
+ * is watched too: a run must leave nothing of its own behind (a scratch
+ * copy, say) that the scenario does not expect. */
+void CheckFiles(const Scenario &s, const std::set<std::string> &before)
+{
+    auto watched = WatchedFiles(s);
+    for (const std::string &name : FontsFolderNames())
+        if (!before.count(name))
+            watched.insert(name);
     std::map<std::string, std::string> actual; /* lower case -> stored name */
     for (const std::string &name : host::ListDirectory(FONTS_DIR))
         if (watched.count(Lower(name)))
@@ -251,6 +266,7 @@ TEST_P(ScenarioTest, OnTheHost)
                               &error))
         << error;
     Arrange(s, run.family);
+    const std::set<std::string> before = FontsFolderNames();
 
     /* Each start of setup.exe on the system the one before left. A run
      * that fails makes those after it meaningless. */
@@ -294,7 +310,7 @@ TEST_P(ScenarioTest, OnTheHost)
             host::ReleaseFile(FONTS_DIR "\\" + name);
     host::HangWindow(false);
     CheckValues(s, run.family == "nt" ? NT_KEY : WIN9X_KEY);
-    CheckFiles(s);
+    CheckFiles(s, before);
 }
 
 std::string RunName(const ::testing::TestParamInfo<ScenarioRun> &info)
