@@ -16,9 +16,6 @@
  *
  *   transcript HEX              the transcript file to write
  *   setup HEX                   the program to start
- *   version NAME                Wine's Windows version for the programs it
- *                               starts (HKCU\Software\Wine\Version), e.g.
- *                               win98 or win10
  *   key HEX                     the system font list key under HKLM
  *   value NAMEHEX TYPE DATAHEX  a value stored in that key before the start
  *   hang                        a top-level window, made before the first
@@ -51,6 +48,11 @@
  *
  * The transcript, one line an event, byte strings in hexadecimal:
  *
+ *   windows PLATFORM MAJOR MINOR BUILD
+ *                               what GetVersionExA reports (the answerer
+ *                               declares the same Windows versions in its
+ *                               manifest as setup.exe, so both see the same)
+ *   codepage ACP                what GetACP reports
  *   drive LETTER TYPE           each letter that has a drive, at the start
  *   before NAMEHEX ...          the names in the Fonts folder before the
  *                               first run, all on one line
@@ -63,8 +65,12 @@
  *                               when the manifest could not be read
  *   run N                       run N (1, 2, ...) of setup.exe begins; the
  *                               lines up to the next "run" are its own
- *   box N caption HEX text HEX buttons LIST icon 0|1 topmost 0|1 owner 0|1
- *       answer WORD             one line per box, in the order they came;
+ *   box N caption HEX text HEX wcaption HEX wtext HEX buttons LIST icon 0|1
+ *       topmost 0|1 owner 0|1 answer WORD
+ *                               one line per box, in the order they came;
+ *                               caption and text as the ANSI functions read
+ *                               them (bytes of the ANSI code page), wcaption
+ *                               and wtext as the Unicode ones do (UTF-16LE);
  *                               LIST is ok,cancel,yes,no (those present) or
  *                               "-"; WORD is the answer given, "close" for a
  *                               box after the last scripted answer that was
@@ -124,7 +130,6 @@ struct RunPlan {
 struct Control {
     std::string transcript;
     std::string setup;
-    std::string version;
     std::string key;
     struct Value {
         std::string name;
@@ -246,8 +251,6 @@ std::string ReadControl(const char *path, Control *control)
             ok = Unhex(w[1], &control->transcript);
         } else if (w[0] == "setup" && w.size() == 2) {
             ok = Unhex(w[1], &control->setup);
-        } else if (w[0] == "version" && w.size() == 2) {
-            control->version = w[1];
         } else if (w[0] == "key" && w.size() == 2) {
             ok = Unhex(w[1], &control->key);
         } else if (w[0] == "value" && w.size() == 4) {
@@ -330,18 +333,6 @@ void Pump()
 
 void SeedRegistry(const Control &control)
 {
-    if (!control.version.empty()) {
-        HKEY wine;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine", 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &wine, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExA(wine, "Version", 0, REG_SZ,
-                           reinterpret_cast<const BYTE *>(control.version.c_str()),
-                           control.version.size() + 1);
-            RegCloseKey(wine);
-        } else {
-            Error("cannot set the Windows version");
-        }
-    }
     if (control.key.empty())
         return;
     HKEY key;
@@ -395,6 +386,24 @@ void ReportManifest(const std::string &program)
     }
     ReleaseActCtx(context);
     Line(line);
+}
+
+// The Windows version and code page this run has: the runner checks them
+// against what it asked Wine for.
+void ListSystem()
+{
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (GetVersionExA(&version))
+        Line("windows " + std::to_string(version.dwPlatformId) + " " +
+             std::to_string(version.dwMajorVersion) + " " +
+             std::to_string(version.dwMinorVersion) + " " +
+             // The 95/98 family keeps the version in the build number's
+             // high word.
+             std::to_string(version.dwBuildNumber & 0xFFFF));
+    else
+        Error("GetVersionExA failed: " + std::to_string(GetLastError()));
+    Line("codepage " + std::to_string(GetACP()));
 }
 
 void ListDrives()
@@ -466,6 +475,33 @@ std::string StaticTextBytes(HWND box)
     return std::string(buffer.data(), got);
 }
 
+std::string Utf16Bytes(const std::vector<WCHAR> &text, int length)
+{
+    std::string bytes;
+    for (int i = 0; i < length; ++i) {
+        bytes += static_cast<char>(text[i] & 0xFF);
+        bytes += static_cast<char>(text[i] >> 8);
+    }
+    return bytes;
+}
+
+std::string WindowUtf16(HWND window)
+{
+    int length = GetWindowTextLengthW(window);
+    std::vector<WCHAR> buffer(length + 2);
+    int got = GetWindowTextW(window, buffer.data(), buffer.size());
+    return Utf16Bytes(buffer, got > 0 ? got : 0);
+}
+
+std::string StaticTextUtf16(HWND box)
+{
+    HWND item = GetDlgItem(box, 0xFFFF);
+    int length = item ? GetWindowTextLengthW(item) : 0;
+    std::vector<WCHAR> buffer(length + 4096);
+    UINT got = GetDlgItemTextW(box, 0xFFFF, buffer.data(), buffer.size());
+    return Utf16Bytes(buffer, got);
+}
+
 void Click(HWND box, int id)
 {
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
@@ -502,7 +538,8 @@ int AnswerBox(HWND box, int index, const RunPlan &plan, const std::string &other
 
     LONG exstyle = GetWindowLongA(box, GWL_EXSTYLE);
     Line("box " + std::to_string(index + 1) + " caption " + Hex(WindowBytes(box)) + " text " +
-         Hex(StaticTextBytes(box)) + " buttons " + present + " icon " +
+         Hex(StaticTextBytes(box)) + " wcaption " + Hex(WindowUtf16(box)) + " wtext " +
+         Hex(StaticTextUtf16(box)) + " buttons " + present + " icon " +
          (HasIcon(box) ? "1" : "0") + " topmost " + ((exstyle & WS_EX_TOPMOST) ? "1" : "0") +
          " owner " + (GetWindow(box, GW_OWNER) ? "1" : "0") + " answer " + word);
 
@@ -831,6 +868,7 @@ int Run(const char *controlPath, HINSTANCE instance)
     if (!counter)
         Error("cannot create the counting window");
     SeedRegistry(control);
+    ListSystem();
     ReportManifest(control.setup);
     ListDrives();
     HungWindow hung;

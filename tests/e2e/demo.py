@@ -3,13 +3,15 @@
 
     demo.py [--setup PATH] [--answerer PATH] [--keep]
 
-Makes a throwaway Wine prefix (Windows NT family) and the sample CD folder
-(tools/make_cd.py, tag "demo"), maps the CD folder's parent as drive q: and
-runs setup.exe through answerer.exe, which prints each box as it appears.
+Makes a throwaway Wine prefix (Windows 10) and the sample CD folder
+(tools/make_cd.py, tag "demo"), maps the CD folder's parent as drive q:, a
+CD-ROM drive whose files are read-only as on a pressed disc, and runs
+setup.exe through answerer.exe, which prints each box as it appears.
 With a display ($DISPLAY) the person at it answers the boxes; without one
 the demo runs under Xvfb and answers Yes and OK itself. It ends with what
 the run left: the fonts of the program's set registered in the system font
-list, the files added to the Fonts folder, and setup.exe's exit code.
+list, the files added to the Fonts folder (read-only copies, as Windows
+copies them from a CD), and setup.exe's exit code.
 """
 import argparse
 import os
@@ -49,9 +51,12 @@ def main():
               f"{len(make_cd.default_names())} fonts ...", flush=True)
         cd = os.path.join(work, "cd")
         make_cd.main([os.path.join(cd, "CM-TrueType"), "--tag", "demo"])
+        run_wine.press(cd)
 
         print("Making a Wine prefix (about half a minute) ...", flush=True)
         run_wine.make_prefix(prefix)
+        run_wine.set_version(prefix, "win10")
+        run_wine.set_cdrom_drives(prefix, ["q"])
         os.symlink(cd, os.path.join(prefix, "dosdevices", "q:"))
         fonts = os.path.join(prefix, "drive_c", "windows", "Fonts")
         os.makedirs(fonts, exist_ok=True)
@@ -66,7 +71,6 @@ def main():
             f.write("\n".join([
                 "transcript " + h(b"C:\\demo\\transcript.txt"),
                 "setup " + h(b"C:\\demo\\setup.exe"),
-                "version win10",
                 "key " + h(KEY.encode()),
                 "otherwise " + ("none" if display else "yes"),
                 "timeout " + ("3600" if display else "600"),
@@ -96,8 +100,8 @@ def main():
             boxes = [line for line in lines if line.startswith("box ")]
             for line in boxes[shown:]:
                 box = run_wine.parse_transcript(line)["boxes"][0]
-                print(f"\n[{text(box['caption'])}]")
-                print(text(box["text"]))
+                print(f"\n[{box['wcaption'] or text(box['caption'])}]")
+                print(box["wtext"] or text(box["text"]))
                 answer = box["answer"]
                 print(f"  -> {answer if answer != 'none' else 'answered at the display'}",
                       flush=True)
@@ -118,8 +122,15 @@ def main():
         print(f"  fonts registered in HKLM\\{KEY}: {len(registered)} of "
               f"{len(run_wine.OWN_SET)}"
               + (f" ({text(registered[0])} ... {text(registered[-1])})" if registered else ""))
-        print(f"  files added to the Fonts folder: {len(added)}"
-              + (f" ({text(added[0])} ... {text(added[-1])})" if added else ""))
+        readonly = [n for n in added
+                    if t["files"][run_wine.fold(n)][1] & run_wine.FILE_ATTRIBUTE_READONLY]
+        print(f"  files added to the Fonts folder: {len(added)}, {len(readonly)} of them "
+              "read-only" + (f" ({text(added[0])} ... {text(added[-1])})" if added else ""))
+        drives = ", ".join(f"{letter}: {'CD-ROM' if kind == run_wine.DRIVE_CDROM else kind}"
+                           for letter, kind in sorted(t["drives"].items()))
+        print(f"  drives: {drives}; Windows {'.'.join(map(str, t['windows'][1:3]))}"
+              f" build {t['windows'][3]}, code page {t['codepage']}" if t["windows"]
+              else f"  drives: {drives}")
         print(f"  exit code of setup.exe: {t['exit']}")
         return 0 if t["end"] else 1
     finally:

@@ -2,15 +2,27 @@
 """Runs the scenarios of tests/scenarios/ under Wine with the Windows build.
 
 Every scenario runs once for each family it names (a `family both` scenario
-twice) in a fresh copy of one Wine prefix made for the whole run: the
-scenario's drives are mapped under dosdevices/ (and nothing else but c:),
-its Fonts folder files and media are laid out, and answerer.exe seeds the
-system font list, starts setup.exe, answers its boxes and writes a
-transcript, which is then compared with the scenario's expectations as
-tests/scenarios/README.md says.
+twice), under the family's default Windows version (win10 for NT, win98 for
+the 95/98 family), in a fresh copy of one Wine prefix made for the whole
+run: the Windows version is set in the copy's registry, the scenario's
+drives are mapped under dosdevices/ (and nothing else but c:) with their
+drive types, its Fonts folder files and media are laid out, and
+answerer.exe seeds the system font list, starts setup.exe, answers its
+boxes and writes a transcript, which is then compared with the scenario's
+expectations as tests/scenarios/README.md says. The transcript also tells
+the Windows version and ANSI code page the programs saw; a run that saw
+other ones than were asked for fails.
 
     run_wine.py [--setup PATH] [--answerer PATH] [--keep] [--jobs N]
-                [--timeout SECONDS] [SCENARIO ...]
+                [--timeout SECONDS] [--version NAME[,NAME...]]
+                [--lang LOCALE] [SCENARIO ...]
+
+--version runs the scenarios under the named Windows versions instead
+(repeatable; see VERSIONS); a scenario runs under a version only when it
+names the version's family. --lang is the Unix locale Wine runs in, which
+gives Windows its ANSI code page: ja_JP.UTF-8 (932, the default) or
+en_US.UTF-8 (1252, an English Windows); under the latter a scenario whose
+names are not all ASCII is skipped.
 
 SCENARIO is a path or a name (install_fresh, install_fresh.scn). Prints one
 line per run with the seconds it took, prefix and all, and the seconds
@@ -50,8 +62,30 @@ KEYS = {
     "nt": "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
     "9x": "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts",
 }
-# Wine's Windows version for each family (HKCU\Software\Wine\Version).
-VERSIONS = {"nt": "win10", "9x": "win98"}
+# The Windows versions Wine 8 offers (HKCU\Software\Wine\Version), with
+# their family and what GetVersionExA then reports: platform id, major and
+# minor version. Wine has no win11: Windows 11 reports itself as 10.0.
+VERSIONS = {
+    "win95": ("9x", 1, 4, 0),
+    "win98": ("9x", 1, 4, 10),
+    "winme": ("9x", 1, 4, 90),
+    "nt40": ("nt", 2, 4, 0),
+    "win2k": ("nt", 2, 5, 0),
+    "winxp": ("nt", 2, 5, 1),
+    "vista": ("nt", 2, 6, 0),
+    "win7": ("nt", 2, 6, 1),
+    "win8": ("nt", 2, 6, 2),
+    "win81": ("nt", 2, 6, 3),
+    "win10": ("nt", 2, 10, 0),
+}
+# The version a family's scenarios run under when none is asked for.
+DEFAULT_VERSIONS = {"nt": "win10", "9x": "win98"}
+# The Unix locales Wine can run in (scripts/bootstrap makes them), and the
+# ANSI code page each gives Windows.
+LANGS = {"ja_JP.UTF-8": 932, "en_US.UTF-8": 1252}
+# GetDriveTypeA's numbers for the drive types the scenarios make.
+DRIVE_FIXED, DRIVE_CDROM = 3, 5
+FILE_ATTRIBUTE_READONLY = 0x1
 PLAIN_TEXT = b"plain text, not a font\r\n"
 MEDIA_FOLDER = b"CM-TrueType"
 BUTTONS = {0x0: "ok", 0x1: "ok,cancel", 0x4: "yes,no"}
@@ -102,6 +136,13 @@ def fold(name):
     return "".join(c.upper() if "a" <= c <= "z" else c for c in text)
 
 
+def wide_show(text):
+    """Unicode text, or None, as readable text in a message."""
+    if text is None:
+        return "(none)"
+    return '"' + text.replace("\n", "\\n").replace("\0", "\\0") + '"'
+
+
 def show(data):
     """Bytes as readable text in a message."""
     text = data.decode("cp932", errors="backslashreplace")
@@ -120,7 +161,7 @@ def components(path):
 
 def to_unix(path):
     """The Unix path, relative, that Wine shows as this code page 932 path
-    (Wine runs with LANG=ja_JP.UTF-8, so Unix names are UTF-8)."""
+    (Wine runs in a UTF-8 locale, so Unix names are UTF-8)."""
     return os.path.join(*[p.encode("utf-8") for p in components(path)])
 
 
@@ -224,12 +265,13 @@ class Scenario:
         self.media_files = []     # (letter, path, content)
         self.dirs = []            # (letter, path)
         self.drives = set()
+        self.cdroms = {}          # letter -> "disc" or "empty"
         self.later = None         # (letter, tag, names)
         self.hung = False
         self.held = []            # names in the Fonts folder
         self.runs = [Run()]
         self.expect_values = {}   # fold(name) -> (name, type, data)
-        self.expect_files = {}    # fold(name) -> (name, content)
+        self.expect_files = {}    # fold(name) -> (name, content, readonly)
         self.parse()
 
     def content(self, name, kind, rest, where):
@@ -265,10 +307,13 @@ class Scenario:
             elif op == "value":
                 self.values.append(self.value(rest, where))
             elif op == "installed":
-                for n in own_names(rest[1:], where)[0]:
+                names, options = own_names(rest[1:], where)
+                if options not in ([], ["readonly"]):
+                    raise ScenarioError(f"{where}: installed TAG [first N] [readonly]")
+                for n in names:
                     self.values.append(((n + " (TrueType)").encode(), 1, (n + ".ttf\0").encode()))
-                    self.fonts_files.append(((n + ".ttf").encode(),
-                                             font_bytes(n, rest[0]), False))
+                    self.fonts_files.append(((n + ".ttf").encode(), font_bytes(n, rest[0]),
+                                             options == ["readonly"]))
             elif op == "file" and rest[0] == "fonts":
                 content, tail = self.content(rest[1], rest[2], rest[3:], where)
                 self.fonts_files.append((rest[1], content, tail == ["readonly"]))
@@ -293,6 +338,9 @@ class Scenario:
                         self.media_files.append((letter, b"CM-TrueType\\" + (n + ".ttf").encode(),
                                                  font_bytes(n, tag)))
             elif op == "drive":
+                self.drives.add(rest[0])
+            elif op == "cdrom" and rest[1:] in ([], ["empty"]):
+                self.cdroms[rest[0]] = "empty" if rest[1:] else "disc"
                 self.drives.add(rest[0])
             elif op == "window" and rest == ["hung"]:
                 self.hung = True
@@ -322,16 +370,25 @@ class Scenario:
                 name, type_, data = self.value(rest[1:], where)
                 self.expect_values[fold(name)] = (name, type_, data)
             elif op == "expect" and rest[0] == "file":
-                content, _ = self.content(rest[1], rest[2], rest[3:], where)
-                self.expect_files[fold(rest[1])] = (rest[1], content)
+                content, tail = self.content(rest[1], rest[2], rest[3:], where)
+                self.expect_files[fold(rest[1])] = (rest[1], content, tail == ["readonly"])
             elif op == "expect" and rest[0] == "set":
-                for n in own_names(rest[2:], where)[0]:
+                names, options = own_names(rest[2:], where)
+                if options not in ([], ["readonly"]):
+                    raise ScenarioError(f"{where}: expect set TAG [first N] [readonly]")
+                for n in names:
                     name = (n + " (TrueType)").encode()
                     self.expect_values[fold(name)] = (name, 1, (n + ".ttf\0").encode())
                     file = (n + ".ttf").encode()
-                    self.expect_files[fold(file)] = (file, font_bytes(n, rest[1]))
+                    self.expect_files[fold(file)] = (file, font_bytes(n, rest[1]),
+                                                     options == ["readonly"])
             else:
                 raise ScenarioError(f"{where}: unknown statement")
+        for letter, state in self.cdroms.items():
+            if state == "empty" and (letter in {m[0] for m in self.media_files}
+                                     or letter in {d[0] for d in self.dirs}
+                                     or (self.later and self.later[0] == letter)):
+                raise ScenarioError(f"{self.path}: the empty CD-ROM drive {letter} holds files")
         for number, run in enumerate(self.runs, 1):
             if (run.exit is None) == (run.cut is None):
                 raise ScenarioError(f"{self.path}: run {number} needs an exit or a cut, "
@@ -339,6 +396,17 @@ class Scenario:
             if run.cut is not None and run.broadcasts is not None:
                 raise ScenarioError(f"{self.path}: run {number} is cut: its broadcasts "
                                     "are the cut's")
+
+    def ascii_names(self):
+        """Whether every name and value the scenario writes or expects is
+        ASCII: only those read the same on a Windows that is not Japanese."""
+        strings = [b for v in self.values for b in (v[0], v[2])]
+        strings += [f[0] for f in self.fonts_files] + [m[1] for m in self.media_files]
+        strings += [d[1] for d in self.dirs] + self.held
+        strings += [b for v in self.expect_values.values() for b in (v[0], v[2])]
+        strings += [f[0] for f in self.expect_files.values()]
+        strings += [n for run in self.runs for n in run.releases]
+        return all(b < 0x80 for s in strings for b in s)
 
     def watched_values(self):
         names = {fold(n.encode() + b" (TrueType)") for s in FONT_SETS.values() for n in s}
@@ -354,15 +422,15 @@ class Scenario:
 
 # --- Wine --------------------------------------------------------------------
 
-def wine_env(prefix):
+def wine_env(prefix, lang="ja_JP.UTF-8"):
     env = dict(os.environ)
     env.update({
         "WINEPREFIX": prefix,
         "WINEARCH": WINEARCH,
         "WINEDEBUG": "-all",
         "WINEDLLOVERRIDES": "mscoree,mshtml=",
-        "LANG": "ja_JP.UTF-8",
-        "LC_ALL": "ja_JP.UTF-8",
+        "LANG": lang,
+        "LC_ALL": lang,
     })
     env.pop("DISPLAY", None)
     return env
@@ -380,23 +448,74 @@ def xvfb_run(script, **kwargs):
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, **kwargs)
 
 
-def make_prefix(prefix):
+def make_prefix(prefix, lang="ja_JP.UTF-8"):
     """A fresh prefix, made once for the whole run."""
     script = f'"{WINE}" wineboot --init; "{WINESERVER}" -w'
-    result = xvfb_run(script, env=wine_env(prefix), timeout=900)
+    result = xvfb_run(script, env=wine_env(prefix, lang), timeout=900)
     if not os.path.isfile(os.path.join(prefix, "system.reg")):
         sys.stdout.write(result.stdout.decode(errors="replace"))
         raise SystemExit("run_wine: wineboot made no prefix")
+
+
+def add_reg_values(reg_file, key, values):
+    """Adds string values to a key of a stopped prefix's registry file
+    (system.reg for HKLM, user.reg for HKCU). Wine reads some settings only
+    as its services start, the drive types among them, so they go into the
+    files before any Wine process runs."""
+    def quoted(text):
+        return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+    lines = [f"{quoted(name)}={quoted(data)}" for name, data in values]
+    with open(reg_file, encoding="utf-8", errors="surrogateescape") as f:
+        text = f.read().rstrip("\n").split("\n")
+    header = "[" + key.replace("\\", "\\\\") + "]"
+    at = next((i for i, line in enumerate(text) if line.split(" ")[0] == header), None)
+    if at is None:
+        text += ["", f"{header} {int(time.time())}"] + lines
+    else:
+        # The section runs to the next one; a value given anew replaces
+        # the one it has.
+        end = next((i for i in range(at + 1, len(text)) if text[i].startswith("[")), len(text))
+        names = tuple(quoted(name) + "=" for name, _ in values)
+        section = [line for line in text[at + 1:end] if not line.startswith(names)]
+        text[at + 1:end] = [line for line in section if line.startswith("#")] + lines + \
+            [line for line in section if not line.startswith("#")]
+    with open(reg_file, "w", encoding="utf-8", errors="surrogateescape") as f:
+        f.write("\n".join(text) + "\n")
+
+
+def set_version(prefix, version):
+    """The Windows version every program of the prefix sees."""
+    add_reg_values(os.path.join(prefix, "user.reg"), "Software\\Wine",
+                   [("Version", version)])
+
+
+def set_cdrom_drives(prefix, letters):
+    """Makes the drive letters CD-ROM drives."""
+    if letters:
+        add_reg_values(os.path.join(prefix, "system.reg"), "Software\\Wine\\Drives",
+                       [(letter + ":", "cdrom") for letter in sorted(letters)])
+
+
+def press(folder):
+    """Makes the files below the folder read-only, as on a pressed disc:
+    Wine shows a file without write permission as read-only."""
+    for top, _, names in os.walk(folder):
+        for name in names:
+            os.chmod(os.path.join(top, name), 0o444)
 
 
 def hexs(data):
     return data.hex() if data else "-"
 
 
-def lay_out(scenario, family, template, work, setup, answerer, timeout):
+def lay_out(scenario, version, template, work, setup, answerer, timeout):
     """Make the system the scenario starts on; returns the prefix."""
+    family = VERSIONS[version][0]
     prefix = os.path.join(work, "prefix")
     subprocess.run(["cp", "-a", "--reflink=auto", template, prefix], check=True)
+    set_version(prefix, version)
+    set_cdrom_drives(prefix, scenario.cdroms)
     drive_c = os.path.join(prefix, "drive_c")
     dosdevices = os.path.join(prefix, "dosdevices")
     # Only c: and the scenario's drives: the scan sees nothing else.
@@ -408,7 +527,10 @@ def lay_out(scenario, family, template, work, setup, answerer, timeout):
         if letter == "c":
             continue
         root = os.path.join(work, "drive_" + letter)
-        os.makedirs(root)
+        # A CD-ROM drive without a disc: the letter leads nowhere. Wine
+        # reports it as a CD-ROM drive whose root cannot be searched.
+        if scenario.cdroms.get(letter) != "empty":
+            os.makedirs(root)
         os.symlink(root, os.path.join(dosdevices, letter + ":"))
         roots[letter] = root.encode()
 
@@ -422,6 +544,8 @@ def lay_out(scenario, family, template, work, setup, answerer, timeout):
         os.makedirs(os.path.dirname(target), exist_ok=True)
         with open(target, "wb") as f:
             f.write(content)
+    for letter in scenario.cdroms:
+        press(roots[letter])
 
     fonts = os.path.join(drive_c, "windows", "Fonts").encode()
     os.makedirs(fonts, exist_ok=True)
@@ -441,7 +565,6 @@ def lay_out(scenario, family, template, work, setup, answerer, timeout):
     control = [
         "transcript " + hexs(b"C:\\e2e\\transcript.txt"),
         "setup " + hexs(b"C:\\e2e\\setup.exe"),
-        "version " + VERSIONS[family],
         "key " + hexs(KEYS[family].encode()),
         "timeout " + str(timeout),
     ]
@@ -459,6 +582,8 @@ def lay_out(scenario, family, template, work, setup, answerer, timeout):
         for n in names:
             with open(os.path.join(staged, n + ".ttf"), "wb") as f:
                 f.write(font_bytes(n, tag))
+        if letter in scenario.cdroms:
+            press(staged)
     for number, run in enumerate(scenario.runs):
         if number:
             control.append("run")
@@ -480,16 +605,16 @@ def lay_out(scenario, family, template, work, setup, answerer, timeout):
     return prefix
 
 
-def run_answerer(prefix, timeout):
+def run_answerer(prefix, timeout, lang="ja_JP.UTF-8"):
     """Runs answerer.exe; `timeout` is the longest the whole of it may take."""
     script = (f'"{WINE}" "C:\\\\e2e\\\\answerer.exe" "C:\\\\e2e\\\\control.txt"; '
               f'"{WINESERVER}" -k')
     try:
-        result = xvfb_run(script, env=wine_env(prefix), cwd=os.path.join(prefix, "drive_c"),
-                          timeout=timeout)
+        result = xvfb_run(script, env=wine_env(prefix, lang),
+                          cwd=os.path.join(prefix, "drive_c"), timeout=timeout)
         log = result.stdout.decode(errors="replace")
     except subprocess.TimeoutExpired as e:
-        subprocess.run([WINESERVER, "-k"], env=wine_env(prefix))
+        subprocess.run([WINESERVER, "-k"], env=wine_env(prefix, lang))
         log = (e.stdout or b"").decode(errors="replace") + "\n(killed after the timeout)"
     path = os.path.join(prefix, "drive_c", "e2e", "transcript.txt")
     try:
@@ -513,8 +638,9 @@ def new_run():
 def parse_transcript(text):
     """The transcript as a record; the lines of each start of setup.exe go
     to its own entry of "runs" (lines before any "run" line to the first)."""
-    t = {"runs": [], "values": {}, "files": {}, "drives": set(), "errors": [],
-         "hung": None, "held": {}, "before": None, "end": False, "manifest": None}
+    t = {"runs": [], "values": {}, "files": {}, "drives": {}, "errors": [],
+         "hung": None, "held": {}, "before": None, "end": False, "windows": None,
+         "codepage": None, "manifest": None}
 
     def run():
         if not t["runs"]:
@@ -529,7 +655,10 @@ def parse_transcript(text):
             t["runs"].append(new_run())
         elif w[0] == "box":
             f = dict(zip(w[2::2], w[3::2]))
+            wide = {k: unhex(f[k]).decode("utf-16-le", errors="replace") if k in f else None
+                    for k in ("wcaption", "wtext")}
             run()["boxes"].append({"caption": unhex(f["caption"]), "text": unhex(f["text"]),
+                                   "wcaption": wide["wcaption"], "wtext": wide["wtext"],
                                    "buttons": f["buttons"], "icon": f["icon"] == "1",
                                    "topmost": f["topmost"] == "1", "owner": f["owner"] == "1",
                                    "answer": f["answer"]})
@@ -540,7 +669,11 @@ def parse_transcript(text):
             name = unhex(w[1])
             t["files"][fold(name)] = (name, int(w[2], 16), int(w[3]), int(w[4], 16))
         elif w[0] == "drive":
-            t["drives"].add(w[1])
+            t["drives"][w[1]] = int(w[2])
+        elif w[0] == "windows":
+            t["windows"] = tuple(int(n) for n in w[1:5])
+        elif w[0] == "codepage":
+            t["codepage"] = int(w[1])
         elif w[0] == "before":
             t["before"] = {fold(unhex(name)) for name in w[1:]}
         elif w[0] == "manifest":
@@ -561,12 +694,12 @@ def parse_transcript(text):
     return t
 
 
-def compare_boxes(want_boxes, got_boxes, label):
+def compare_boxes(want_boxes, got_boxes, label, codepage=932):
     diffs = []
     for i in range(max(len(want_boxes), len(got_boxes))):
         got = got_boxes[i] if i < len(got_boxes) else None
         if i >= len(want_boxes):
-            diffs.append(f"{label}box {i + 1}: unexpected box {show(got['text'])}")
+            diffs.append(f"{label}box {i + 1}: unexpected box {wide_show(got['wtext'])}")
             continue
         name, _ = want_boxes[i]
         if got is None:
@@ -574,10 +707,19 @@ def compare_boxes(want_boxes, got_boxes, label):
             continue
         text, flags = MESSAGES[name]
         where = f"{label}box {i + 1}"
-        if got["text"] != text:
+        # On a Japanese Windows the ANSI text is the program's own bytes;
+        # elsewhere only the Unicode text can be compared, with the texts
+        # read as code page 932.
+        if codepage == 932 and got["text"] != text:
             diffs.append(f"{where}: text {show(got['text'])}, expected {name} {show(text)}")
-        if got["caption"] != CAPTION:
+        if codepage == 932 and got["caption"] != CAPTION:
             diffs.append(f"{where}: caption {show(got['caption'])}, expected {show(CAPTION)}")
+        if got["wtext"] != text.decode("cp932"):
+            diffs.append(f"{where}: Unicode text {wide_show(got['wtext'])}, expected {name} "
+                         f"{wide_show(text.decode('cp932'))}")
+        if got["wcaption"] != CAPTION.decode("cp932"):
+            diffs.append(f"{where}: Unicode caption {wide_show(got['wcaption'])}, expected "
+                         f"{wide_show(CAPTION.decode('cp932'))}")
         if got["buttons"] != BUTTONS[flags & 0xF]:
             diffs.append(f"{where} ({name}): buttons {got['buttons']}, "
                          f"expected {BUTTONS[flags & 0xF]}")
@@ -589,8 +731,8 @@ def compare_boxes(want_boxes, got_boxes, label):
     return diffs
 
 
-def compare_run(want, got, label):
-    diffs = compare_boxes(want.boxes, got["boxes"], label)
+def compare_run(want, got, label, codepage=932):
+    diffs = compare_boxes(want.boxes, got["boxes"], label, codepage)
     if not all(got["moved"]):
         diffs.append(f"{label}the later disc could not be moved into place")
     if want.cut is not None:
@@ -634,21 +776,32 @@ def manifest_problems(t):
     return problems
 
 
-def compare(scenario, t):
+def compare(scenario, t, version=None, codepage=932):
     """The differences between the scenario's expectations and a parsed
-    transcript, as lines of text; none when they agree."""
+    transcript of a run under the Windows version (the family's default
+    when None) and ANSI code page, as lines of text; none when they
+    agree."""
+    version = version or DEFAULT_VERSIONS[scenario.families[0]]
     diffs = [f"answerer: {e}" for e in t["errors"]]
     if not t["end"]:
         diffs.append("the transcript is incomplete")
-    want_drives = {"c"} | scenario.drives
+    seen = t["windows"][:3] if t["windows"] else None
+    if seen != VERSIONS[version][1:]:
+        diffs.append(f"Windows {seen} (platform, major, minor), expected {version} "
+                     f"{VERSIONS[version][1:]}")
+    if t["codepage"] != codepage:
+        diffs.append(f"code page {t['codepage']}, expected {codepage}")
+    want_drives = {letter: DRIVE_CDROM if letter in scenario.cdroms else DRIVE_FIXED
+                   for letter in scenario.drives | {"c"}}
     if t["drives"] != want_drives:
-        diffs.append(f"drives {sorted(t['drives'])}, expected {sorted(want_drives)}")
+        diffs.append(f"drives {sorted(t['drives'].items())}, "
+                     f"expected {sorted(want_drives.items())}")
 
     several = len(scenario.runs) > 1
     if len(t["runs"]) != len(scenario.runs):
         diffs.append(f"setup.exe ran {len(t['runs'])} times, expected {len(scenario.runs)}")
     for number, (want, got) in enumerate(zip(scenario.runs, t["runs"]), 1):
-        diffs += compare_run(want, got, f"run {number}: " if several else "")
+        diffs += compare_run(want, got, f"run {number}: " if several else "", codepage)
 
     # The bench itself: a window that the system does not take for hung, or
     # a held file that another program could replace, proves nothing.
@@ -686,6 +839,10 @@ def compare(scenario, t):
             diffs.append(f"file {show(got[0])} should be gone")
         elif want and (got[2], got[3]) != (len(want[1]), fnv1a(want[1])):
             diffs.append(f"file {show(want[0])}: other content ({got[2]} bytes)")
+        elif want and bool(got[1] & FILE_ATTRIBUTE_READONLY) != want[2]:
+            diffs.append(f"file {show(want[0])}: " +
+                         ("not read-only" if want[2] else "read-only") +
+                         f" (attributes {got[1]:x})")
     return diffs
 
 
@@ -716,21 +873,21 @@ def setup_times(t):
     return "setup.exe " + " + ".join(f"{ms / 1000:.1f}" for ms in times) + " s"
 
 
-def run_one(scenario, family, template, args, workroot):
+def run_one(scenario, version, template, args, workroot):
     """Returns the differences, and a note with the times (and the kept
     prefix) for the run's line."""
-    work = tempfile.mkdtemp(prefix=f"{scenario.name}-{family}-", dir=workroot)
+    work = tempfile.mkdtemp(prefix=f"{scenario.name}-{version}-", dir=workroot)
     started = time.monotonic()
     times = ""
     try:
-        prefix = lay_out(scenario, family, template, work, args.setup, args.answerer,
+        prefix = lay_out(scenario, version, template, work, args.setup, args.answerer,
                          args.timeout)
-        text, log = run_answerer(prefix, len(scenario.runs) * (args.timeout + 30))
+        text, log = run_answerer(prefix, len(scenario.runs) * (args.timeout + 30), args.lang)
         if text is None:
             diffs = ["no transcript"] + log.strip().split("\n")[-5:]
         else:
             t = parse_transcript(text)
-            diffs = compare(scenario, t) + manifest_problems(t)
+            diffs = compare(scenario, t, version, LANGS[args.lang]) + manifest_problems(t)
             times = ", " + setup_times(t) if setup_times(t) else ""
     except ScenarioError as e:
         diffs = [str(e)]
@@ -742,6 +899,43 @@ def run_one(scenario, family, template, args, workroot):
     return diffs, note
 
 
+def version_list(values):
+    """The versions of the --version options, in order, each once."""
+    versions = []
+    for value in values:
+        for name in value.split(","):
+            if name not in VERSIONS:
+                raise SystemExit(f"run_wine: no Windows version {name}; "
+                                 f"Wine offers {', '.join(VERSIONS)}")
+            if name not in versions:
+                versions.append(name)
+    return versions
+
+
+def plan(scenarios, versions, lang):
+    """The runs (scenario, version) and the scenarios skipped, with why."""
+    runs, skipped = [], []
+    for scenario in scenarios:
+        if scenario.host_only or scenario.host_reason:
+            reason = scenario.host_reason or "only host"
+            if not scenario.host_only:
+                reason += ", which Wine cannot show, without 'only host'"
+            skipped.append((scenario, reason))
+            continue
+        if LANGS[lang] != 932 and not scenario.ascii_names():
+            skipped.append((scenario, f"names that are not ASCII, which read otherwise "
+                                      f"under code page {LANGS[lang]}"))
+            continue
+        if versions:
+            mine = [v for v in versions if VERSIONS[v][0] in scenario.families]
+            if not mine:
+                skipped.append((scenario, "no Windows version of its family asked for"))
+        else:
+            mine = [DEFAULT_VERSIONS[family] for family in scenario.families]
+        runs += [(scenario, version) for version in mine]
+    return runs, skipped
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--setup", default=os.path.join(ROOT, "build", "win32", "setup.exe"))
@@ -750,50 +944,50 @@ def main():
     parser.add_argument("--jobs", type=int, default=2, help="runs at the same time")
     parser.add_argument("--timeout", type=int, default=SETUP_TIMEOUT,
                         help="seconds one start of setup.exe may take")
+    parser.add_argument("--version", action="append", default=[],
+                        help="Windows versions to run under, e.g. win95,nt40 (repeatable)")
+    parser.add_argument("--lang", default="ja_JP.UTF-8", choices=sorted(LANGS),
+                        help="the Unix locale, which gives Windows its ANSI code page")
     parser.add_argument("scenarios", nargs="*")
     args = parser.parse_args()
     for path in (args.setup, args.answerer):
         if not os.path.isfile(path):
             raise SystemExit(f"run_wine: {path} is missing; build with cmake --workflow --preset win32")
+    versions = version_list(args.version)
 
-    runs, skipped = [], []
+    scenarios = []
     for path in find_scenarios(args.scenarios):
         try:
-            scenario = Scenario(path)
+            scenarios.append(Scenario(path))
         except ScenarioError as e:
             print(f"FAIL {os.path.basename(path)}: {e}")
             return 1
-        if scenario.host_only or scenario.host_reason:
-            reason = scenario.host_reason or "only host"
-            if not scenario.host_only:
-                reason += ", which Wine cannot show, without 'only host'"
-            skipped.append((scenario, reason))
-            continue
-        runs += [(scenario, family) for family in scenario.families]
+    runs, skipped = plan(scenarios, versions, args.lang)
 
     workroot = tempfile.mkdtemp(prefix="run_wine-")
     failed = 0
     try:
         started = time.monotonic()
         template = os.path.join(workroot, "template")
-        make_prefix(template)
-        print(f"prefix made in {time.monotonic() - started:.0f} s", flush=True)
+        make_prefix(template, args.lang)
+        print(f"prefix made in {time.monotonic() - started:.0f} s ({args.lang}, "
+              f"code page {LANGS[args.lang]})", flush=True)
         for scenario, reason in skipped:
             print(f"skip {scenario.name}: {reason}", flush=True)
         with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
-            futures = [(s, fam, pool.submit(run_one, s, fam, template, args, workroot))
-                       for s, fam in runs]
-            for scenario, family, future in futures:
+            futures = [(s, v, pool.submit(run_one, s, v, template, args, workroot))
+                       for s, v in runs]
+            for scenario, version, future in futures:
                 diffs, note = future.result()
                 if diffs:
                     failed += 1
-                    print(f"FAIL {scenario.name} ({family}) {note}: {diffs[0]}")
+                    print(f"FAIL {scenario.name} ({version}) {note}: {diffs[0]}")
                     for d in diffs[1:20]:
                         print(f"     {d}")
                     if len(diffs) > 20:
                         print(f"     ... and {len(diffs) - 20} more")
                 else:
-                    print(f"ok   {scenario.name} ({family}) {note}")
+                    print(f"ok   {scenario.name} ({version}) {note}")
                 sys.stdout.flush()
         print(f"wine time {time.monotonic() - started:.0f} s")
     finally:

@@ -16,12 +16,14 @@ value "cmr10 (TrueType)" sz "cmr10.ttf"
 file fonts "CMR10.TTF" font old readonly
 file fonts "ソフト.ttf" text
 file q "CM-TrueType\\cmr12.ttf" font disc
+cdrom q
+cdrom x empty
 box InstallQuestion yes
 box FinishedNotice ok
 exit 0
 broadcasts 1
 expect value "cmr12 (TrueType)" sz "cmr12.ttf"
-expect file "cmr12.ttf" font disc
+expect file "cmr12.ttf" font disc readonly
 expect file "ソフト.ttf" text
 '''
 
@@ -43,20 +45,26 @@ expect set disc first 2
 '''
 
 
-def box_line(index, name, buttons, icon, answer):
-    text = run_wine.MESSAGES[name][0]
-    return (f"box {index} caption {run_wine.CAPTION.hex()} text {text.hex()} buttons {buttons} "
-            f"icon {icon} topmost 0 owner 0 answer {answer}")
+def box_line(index, name, buttons, icon, answer, codepage="cp932"):
+    """A box as the answerer writes it on a Windows of that ANSI code page,
+    where the ANSI functions read the Unicode text in that code page."""
+    text = run_wine.MESSAGES[name][0].decode("cp932")
+    caption = run_wine.CAPTION.decode("cp932")
+    return (f"box {index} caption {caption.encode(codepage, 'replace').hex()} "
+            f"text {text.encode(codepage, 'replace').hex()} "
+            f"wcaption {caption.encode('utf-16-le').hex()} wtext {text.encode('utf-16-le').hex()} "
+            f"buttons {buttons} icon {icon} topmost 0 owner 0 answer {answer}")
 
 
-def file_line(name, content):
-    return f"file {name.hex()} 00000020 {len(content)} {run_wine.fnv1a(content):016x}"
+def file_line(name, content, attributes=0x20):
+    return (f"file {name.hex()} {attributes:08x} {len(content)} "
+            f"{run_wine.fnv1a(content):016x}")
 
 
 def good_transcript():
     return [
         "drive c 3",
-        "drive q 3",
+        "drive q 5",
         box_line(1, "InstallQuestion", "yes,no", 1, "yes"),
         box_line(2, "FinishedNotice", "ok", 0, "ok"),
         "exit 0",
@@ -65,13 +73,16 @@ def good_transcript():
         # names compare without regard to case
         f"value {b'CMR12 (TrueType)'.hex()} 1 {b'cmr12.ttf'.hex()}00",
         f"value {b'Courier'.hex()} 1 {b'coure.fon'.hex()}00",
-        file_line(b"cmr12.TTF", run_wine.font_bytes("cmr12", "disc")),
+        file_line(b"cmr12.TTF", run_wine.font_bytes("cmr12", "disc"), 0x21),
         file_line("ソフト.ttf".encode("cp932"), run_wine.PLAIN_TEXT),
         # the system's own font, there before the run
         file_line(b"coure.fon", b"MZ"),
         "before " + " ".join(n.hex() for n in
                              (b"CMR10.TTF", "ソフト.ttf".encode("cp932"), b"COURE.FON")),
         "end",
+        "windows 2 10 0 19043",
+        "codepage 932",
+        "drive x 5",
     ]
 
 
@@ -85,7 +96,7 @@ def rerun_transcript():
     for n in ("cmb10", "cmbsy10"):
         lines.append(f"value {(n + ' (TrueType)').encode().hex()} 1 {(n + '.ttf').encode().hex()}00")
         lines.append(file_line((n + ".ttf").encode(), run_wine.font_bytes(n, "disc")))
-    return lines + ["end"]
+    return lines + ["windows 2 10 0 19043", "codepage 932", "end"]
 
 
 def read_scenario(text):
@@ -114,13 +125,16 @@ class RunnerTest(unittest.TestCase):
     def setUpClass(cls):
         cls.scenario = read_scenario(SCENARIO)
 
-    def judge(self, lines):
-        return run_wine.compare(self.scenario, run_wine.parse_transcript("\n".join(lines)))
+    def judge(self, lines, version=None, codepage=932):
+        return run_wine.compare(self.scenario, run_wine.parse_transcript("\n".join(lines)),
+                                version, codepage)
 
     def test_reading(self):
         s = self.scenario
         self.assertEqual(s.families, ["nt", "9x"])
-        self.assertEqual(s.drives, {"q"})
+        self.assertEqual(s.drives, {"q", "x"})
+        self.assertEqual(s.cdroms, {"q": "disc", "x": "empty"})
+        self.assertFalse(s.ascii_names())
         self.assertEqual(s.fonts_files[0][0], b"CMR10.TTF")
         self.assertTrue(s.fonts_files[0][2])
         self.assertEqual(s.fonts_files[0][1], run_wine.font_bytes("CMR10", "old"))
@@ -164,11 +178,55 @@ class RunnerTest(unittest.TestCase):
             ("no list of the files before", drop(12), "before the first run"),
             ("answerer error", add(11, "error timeout after 270 s"), "timeout"),
             ("insert failed", add(4, "moved 0 2"), "moved"),
+            ("unicode text", put(2, good[2].replace(
+                "wtext " + "Mireva".encode("utf-16-le").hex(), "wtext " + "Mireve".encode(
+                    "utf-16-le").hex())), "Unicode text"),
+            ("unicode caption", put(2, good[2].replace(
+                "wcaption " + "Q".encode("utf-16-le").hex(), "wcaption " + "q".encode(
+                    "utf-16-le").hex())), "Unicode caption"),
+            ("no unicode text", put(2, good[2].split(" wcaption ")[0] + " buttons yes,no icon 1 "
+                                    "topmost 0 owner 0 answer yes"), "Unicode text"),
+            ("not read-only", put(9, file_line(b"cmr12.TTF", run_wine.font_bytes("cmr12", "disc"))),
+             "not read-only"),
+            ("read-only", put(10, file_line("ソフト.ttf".encode("cp932"), run_wine.PLAIN_TEXT, 1)),
+             "read-only"),
+            ("not a cdrom", put(1, "drive q 3"), "drives"),
+            ("empty cdrom missing", drop(14), "drives"),
+            ("other version", put(12, "windows 2 6 1 7601"), "expected win10"),
+            ("9x", put(12, "windows 1 4 10 1998"), "expected win10"),
+            ("no version", drop(12), "expected win10"),
+            ("other code page", put(13, "codepage 1252"), "code page 1252"),
         ]
         for name, change, word in cases:
             with self.subTest(name):
                 diffs = self.judge(change(good))
                 self.assertTrue(any(word in d for d in diffs), diffs)
+
+    def test_version_and_code_page_asked_for(self):
+        lines = good_transcript()
+        self.assertEqual(self.judge(lines[:12] + ["windows 1 4 0 950"] + lines[13:], "win95"), [])
+        self.assertTrue(self.judge(lines, "win95"))
+        self.assertTrue(self.judge(lines[:12] + ["windows 1 4 10 1998"] + lines[13:], "win95"))
+
+    def test_another_code_page_compares_the_unicode_text(self):
+        # On an English Windows the ANSI functions read the boxes in code
+        # page 1252: only the Unicode text tells.
+        english = [box_line(1, "InstallQuestion", "yes,no", 1, "yes", "cp1252"),
+                   box_line(2, "FinishedNotice", "ok", 0, "ok", "cp1252")]
+        lines = good_transcript()
+        lines[2:4] = english
+        lines[13] = "codepage 1252"
+        self.assertEqual(self.judge(lines, codepage=1252), [])
+        # The same boxes on a Japanese Windows: the ANSI bytes are wrong.
+        lines[13] = "codepage 932"
+        self.assertTrue(any("box 1: text" in d for d in self.judge(lines)))
+        # Mojibake in the Unicode text fails under any code page.
+        mojibake = run_wine.MESSAGES["FinishedNotice"][0].decode("cp1252", "replace")
+        lines[3] = lines[3].replace(
+            run_wine.MESSAGES["FinishedNotice"][0].decode("cp932").encode("utf-16-le").hex(),
+            mojibake.encode("utf-16-le").hex())
+        lines[13] = "codepage 1252"
+        self.assertTrue(any("box 2: Unicode text" in d for d in self.judge(lines, codepage=1252)))
 
 
 class RerunTest(unittest.TestCase):
@@ -255,6 +313,68 @@ class ManifestTest(unittest.TestCase):
                     self.assertEqual(problems, [])
                 else:
                     self.assertTrue(any(word in p for p in problems), problems)
+
+
+class PlanTest(unittest.TestCase):
+    def scenario(self, text):
+        return read_scenario(text + "\nexit 0\n")
+
+    def test_versions_run_the_scenarios_of_their_family(self):
+        nt, both = self.scenario("family nt"), self.scenario("family both")
+        ninex = self.scenario("family 9x")
+        host = self.scenario("only host")
+        sjis = self.scenario('family both\nvalue "ソ (TrueType)" sz "s.ttf"')
+        cases = [
+            # versions, lang, runs, skipped
+            ([], "ja_JP.UTF-8", [(nt, "win10"), (both, "win10"), (both, "win98"),
+                                 (ninex, "win98"), (sjis, "win10"), (sjis, "win98")],
+             [host]),
+            (["win95", "nt40"], "ja_JP.UTF-8",
+             [(nt, "nt40"), (both, "win95"), (both, "nt40"), (ninex, "win95"),
+              (sjis, "win95"), (sjis, "nt40")], [host]),
+            (["winme"], "ja_JP.UTF-8", [(both, "winme"), (ninex, "winme"), (sjis, "winme")],
+             [nt, host]),
+            ([], "en_US.UTF-8", [(nt, "win10"), (both, "win10"), (both, "win98"),
+                                 (ninex, "win98")], [host, sjis]),
+        ]
+        for versions, lang, runs, skipped in cases:
+            with self.subTest(versions=versions, lang=lang):
+                got_runs, got_skipped = run_wine.plan([nt, both, ninex, host, sjis],
+                                                      versions, lang)
+                self.assertEqual(got_runs, runs)
+                self.assertEqual([s for s, _ in got_skipped], skipped)
+
+    def test_a_held_file_with_a_japanese_name_is_not_ascii(self):
+        self.assertTrue(self.scenario('held "a.ttf"').ascii_names())
+        self.assertFalse(self.scenario('held "ソ.ttf"').ascii_names())
+
+    def test_version_names(self):
+        self.assertEqual(run_wine.version_list(["win95,nt40", "win95"]), ["win95", "nt40"])
+        with self.assertRaises(SystemExit):
+            run_wine.version_list(["win11"])
+
+    def test_an_empty_cdrom_drive_holds_nothing(self):
+        for text in ('cdrom e empty\nfile e "a.ttf" text', "cdrom e empty\ncd e disc",
+                     "cdrom e empty\ncd e disc later"):
+            with self.subTest(text):
+                with self.assertRaises(run_wine.ScenarioError):
+                    self.scenario(text)
+
+    def test_registry_file_values(self):
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "user.reg")
+            with open(path, "w") as f:
+                f.write('WINE REGISTRY Version 2\n\n[Software\\\\Wine] 1\n#time=1\n'
+                        '"Version"="win7"\n"Other"="x"\n\n[Software\\\\Wine\\\\Fonts] 2\n')
+            run_wine.add_reg_values(path, "Software\\Wine", [("Version", "win95")])
+            run_wine.add_reg_values(path, "Software\\Wine\\Drives", [("q:", "cdrom")])
+            with open(path) as f:
+                lines = f.read().split("\n")
+        self.assertEqual(lines[:9], ["WINE REGISTRY Version 2", "", "[Software\\\\Wine] 1",
+                                     "#time=1", '"Version"="win95"', '"Other"="x"', "",
+                                     "[Software\\\\Wine\\\\Fonts] 2", ""])
+        self.assertTrue(lines[9].startswith("[Software\\\\Wine\\\\Drives] "))
+        self.assertEqual(lines[10:], ['"q:"="cdrom"', ""])
 
 
 if __name__ == "__main__":

@@ -167,6 +167,15 @@ void Statement(const std::vector<std::string> &w, Scenario *s)
         s->drives.push_back(Letter(w, 1));
     } else if (keyword == "drive") {
         s->drives.push_back(Letter(w, 1));
+    } else if (keyword == "cdrom") {
+        const char drive = Letter(w, 1);
+        const std::string state = w.size() > 2 ? Word(w, 2) : "";
+        if (state != "" && state != "empty")
+            throw std::runtime_error("cdrom LETTER [empty] expected");
+        s->drives.push_back(drive);
+        s->cdromDrives.push_back(drive);
+        if (state == "empty")
+            s->emptyDrives.push_back(drive);
     } else if (keyword == "cd") {
         const char drive = Letter(w, 1);
         size_t next = 3;
@@ -178,12 +187,15 @@ void Statement(const std::vector<std::string> &w, Scenario *s)
             s->files.push_back({drive, "CM-TrueType\\" + name + ".ttf", true,
                                 Word(w, 2), false, later});
         s->drives.push_back(drive);
-        s->discDrives.push_back(drive);
     } else if (keyword == "installed") {
         size_t next = 2;
-        for (const std::string &name : OwnNamesFrom(w, &next)) {
+        const auto names = OwnNamesFrom(w, &next);
+        const bool readOnly = next < w.size() && w[next] == "readonly";
+        if (next + (readOnly ? 1 : 0) != w.size())
+            throw std::runtime_error("installed TAG [first N] [readonly]");
+        for (const std::string &name : names) {
             s->values.push_back({name + " (TrueType)", 1, name + ".ttf" + std::string(1, '\0')});
-            s->files.push_back({0, name + ".ttf", true, Word(w, 1), false, false});
+            s->files.push_back({0, name + ".ttf", true, Word(w, 1), readOnly, false});
         }
     } else if (keyword == "window" && Word(w, 1) == "hung") {
         s->hungWindow = true;
@@ -218,10 +230,14 @@ void Statement(const std::vector<std::string> &w, Scenario *s)
         s->expectedFiles.push_back(file);
     } else if (keyword == "expect" && Word(w, 1) == "set") {
         size_t next = 3;
-        for (const std::string &name : OwnNamesFrom(w, &next)) {
+        const auto names = OwnNamesFrom(w, &next);
+        const bool readOnly = next < w.size() && w[next] == "readonly";
+        if (next + (readOnly ? 1 : 0) != w.size())
+            throw std::runtime_error("expect set TAG [first N] [readonly]");
+        for (const std::string &name : names) {
             s->expectedValues.push_back(
                 {name + " (TrueType)", 1, name + ".ttf" + std::string(1, '\0')});
-            s->expectedFiles.push_back({0, name + ".ttf", true, Word(w, 2), false, false});
+            s->expectedFiles.push_back({0, name + ".ttf", true, Word(w, 2), readOnly, false});
         }
     } else {
         throw std::runtime_error("unknown statement " + keyword);
@@ -266,6 +282,17 @@ bool ParseScenario(const std::string &name, const std::string &text,
         }
         if (run.cutAfter && run.broadcasts >= 0) {
             *error = which + " is cut: its broadcasts are the cut's";
+            return false;
+        }
+    }
+    for (char empty : scenario->emptyDrives) {
+        bool holds = false;
+        for (const ScenarioFile &file : scenario->files)
+            holds = holds || file.drive == empty;
+        for (const auto &dir : scenario->directories)
+            holds = holds || dir.first == empty;
+        if (holds) {
+            *error = name + ": the empty CD-ROM drive " + std::string(1, empty) + " holds files";
             return false;
         }
     }

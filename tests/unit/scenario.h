@@ -20,7 +20,7 @@ struct ScenarioFile {
     std::string path; /* below the drive's root, or the name in the Fonts folder */
     bool font;        /* else the plain text fixture */
     std::string tag;
-    bool readOnly;
+    bool readOnly;    /* as laid out, or as expected at the end */
     bool later; /* appears when a box is answered "insert" */
 };
 
@@ -46,8 +46,9 @@ struct Scenario {
     std::vector<ScenarioValue> values;
     std::vector<ScenarioFile> files;
     std::vector<std::pair<char, std::string>> directories;
-    std::vector<char> drives;    /* drives that exist, media included */
-    std::vector<char> discDrives; /* drives holding or awaiting a `cd` */
+    std::vector<char> drives;      /* drives that exist, media included */
+    std::vector<char> cdromDrives; /* CD-ROM drives: their files are read-only */
+    std::vector<char> emptyDrives; /* CD-ROM drives without a disc */
     bool hungWindow = false;
     std::vector<std::string> heldFiles; /* names in the Fonts folder */
     std::vector<SetupRun> runs = std::vector<SetupRun>(1);

@@ -78,6 +78,13 @@ std::string MediaPath(const ScenarioFile &file)
     return std::string(1, file.drive) + ":\\" + file.path;
 }
 
+/* Files on a CD-ROM drive are read-only, as on a pressed disc. */
+bool OnCdrom(const Scenario &s, const ScenarioFile &file)
+{
+    return file.drive &&
+           std::find(s.cdromDrives.begin(), s.cdromDrives.end(), file.drive) != s.cdromDrives.end();
+}
+
 int Answer(const std::string &answer)
 {
     static const std::map<std::string, int> answers = {
@@ -98,12 +105,14 @@ void Arrange(const Scenario &s, const std::string &family)
         host::PutRegValue(key, v.name, v.type, v.data);
     for (char drive : s.drives)
         host::SetDriveType(drive, DRIVE_FIXED);
-    for (char drive : s.discDrives)
+    /* A CD-ROM drive without a disc is a CD-ROM drive with nothing in it. */
+    for (char drive : s.cdromDrives)
         host::SetDriveType(drive, DRIVE_CDROM);
     for (const auto &dir : s.directories)
         host::PutDirectory(std::string(1, dir.first) + ":\\" + dir.second);
     for (const ScenarioFile &f : s.files) {
-        const DWORD attributes = f.readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_ARCHIVE;
+        const DWORD attributes = f.readOnly || OnCdrom(s, f) ? FILE_ATTRIBUTE_READONLY
+                                                             : FILE_ATTRIBUTE_ARCHIVE;
         if (f.drive == 0)
             host::PutFile(FONTS_DIR "\\" + f.path, Content(f, f.path), attributes);
         else if (!f.later)
@@ -137,8 +146,8 @@ void PrepareRun(const Scenario &s, const SetupRun &run, size_t firstBox)
             return;
         for (const ScenarioFile &f : s.files)
             if (f.drive && f.later)
-                host::PutFile(MediaPath(f),
-                              Content(f, f.path.substr(f.path.rfind('\\') + 1)));
+                host::PutFile(MediaPath(f), Content(f, f.path.substr(f.path.rfind('\\') + 1)),
+                              OnCdrom(s, f) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_ARCHIVE);
     });
 }
 
@@ -248,6 +257,9 @@ void CheckFiles(const Scenario &s, const std::set<std::string> &before)
         EXPECT_TRUE(host::FileBytes(FONTS_DIR "\\" + found->second) ==
                     Content(expected, expected.path))
             << "content of " << Printable(expected.path);
+        const DWORD attributes = host::FileAttributes(FONTS_DIR "\\" + found->second);
+        EXPECT_EQ((attributes & FILE_ATTRIBUTE_READONLY) != 0, expected.readOnly)
+            << Printable(expected.path) << " attributes " << attributes;
         actual.erase(found);
     }
     for (const auto &left : actual)
