@@ -246,6 +246,31 @@ void Statement(const std::vector<std::string> &w, Scenario *s)
 
 } // namespace
 
+bool AsciiNames(const Scenario &s)
+{
+    std::vector<const std::string *> strings;
+    for (const auto *list : {&s.values, &s.expectedValues})
+        for (const ScenarioValue &v : *list) {
+            strings.push_back(&v.name);
+            strings.push_back(&v.data);
+        }
+    for (const auto *list : {&s.files, &s.expectedFiles})
+        for (const ScenarioFile &f : *list)
+            strings.push_back(&f.path);
+    for (const auto &dir : s.directories)
+        strings.push_back(&dir.second);
+    for (const std::string &held : s.heldFiles)
+        strings.push_back(&held);
+    for (const SetupRun &run : s.runs)
+        for (const std::string &released : run.releases)
+            strings.push_back(&released);
+    for (const std::string *text : strings)
+        for (unsigned char c : *text)
+            if (c >= 0x80)
+                return false;
+    return true;
+}
+
 std::string FixtureStem(const std::string &fileName)
 {
     const size_t dot = fileName.rfind('.');

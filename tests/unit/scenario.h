@@ -60,6 +60,10 @@ struct Scenario {
 bool ParseScenario(const std::string &name, const std::string &text,
                    Scenario *scenario, std::string *error);
 
+/* Whether every name and value the scenario writes or expects is ASCII:
+ * only those read the same on a Windows whose code page is not 932. */
+bool AsciiNames(const Scenario &scenario);
+
 /* The stem a fixture font of that file name is made from: up to the last
  * dot, unless there is none. */
 std::string FixtureStem(const std::string &fileName);

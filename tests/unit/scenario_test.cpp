@@ -14,9 +14,12 @@
 
 namespace {
 
+/* A scenario under one family on a Windows of one ANSI code page: 932, or
+ * 1252 (an English Windows) for a scenario whose names are all ASCII. */
 struct ScenarioRun {
     std::string file;
     std::string family;
+    UINT codePage;
 };
 
 std::vector<ScenarioRun> AllRuns()
@@ -37,11 +40,14 @@ std::vector<ScenarioRun> AllRuns()
         Scenario scenario;
         std::string error;
         if (!ParseScenario(file, ReadSourceFile("tests/scenarios/" + file), &scenario, &error)) {
-            runs.push_back({file, "unreadable"});
+            runs.push_back({file, "unreadable", 932});
             continue;
         }
         for (const std::string &family : scenario.families)
-            runs.push_back({file, family});
+            runs.push_back({file, family, 932});
+        if (AsciiNames(scenario))
+            for (const std::string &family : scenario.families)
+                runs.push_back({file, family, 1252});
     }
     return runs;
 }
@@ -93,9 +99,10 @@ int Answer(const std::string &answer)
     return answers.at(answer);
 }
 
-void Arrange(const Scenario &s, const std::string &family)
+void Arrange(const Scenario &s, const std::string &family, UINT codePage)
 {
     host::Reset();
+    host::SetCodePage(codePage);
     const bool nt = family == "nt";
     host::SetPlatform(nt ? VER_PLATFORM_WIN32_NT : VER_PLATFORM_WIN32_WINDOWS);
     const std::string key = nt ? NT_KEY : WIN9X_KEY;
@@ -181,7 +188,7 @@ std::set<std::string> WatchedFiles(const Scenario &s)
 }
 
 /* The boxes of one run: those shown after the first `firstBox`. */
-void CheckBoxes(const SetupRun &run, size_t firstBox)
+void CheckBoxes(const SetupRun &run, size_t firstBox, UINT codePage)
 {
     const std::vector<host::Box> boxes(host::Boxes().begin() + firstBox, host::Boxes().end());
     std::ostringstream shown;
@@ -200,6 +207,9 @@ void CheckBoxes(const SetupRun &run, size_t firstBox)
         EXPECT_EQ(boxes[i].caption, MessageBytes("SetupTitle")) << "box " << i;
         EXPECT_EQ(boxes[i].flags, MessagesData().at(name).flags) << "box " << i;
         EXPECT_EQ(boxes[i].owner, nullptr) << "box " << i;
+        /* Where the code page is not 932 the bytes would read as other
+         * characters in MessageBoxA. */
+        EXPECT_EQ(boxes[i].unicode, codePage != 932) << "box " << i;
     }
 }
 
@@ -277,7 +287,7 @@ TEST_P(ScenarioTest, OnTheHost)
     ASSERT_TRUE(ParseScenario(run.file, ReadSourceFile("tests/scenarios/" + run.file), &s,
                               &error))
         << error;
-    Arrange(s, run.family);
+    Arrange(s, run.family, run.codePage);
     const std::set<std::string> before = FontsFolderNames();
 
     /* Each start of setup.exe on the system the one before left. A run
@@ -304,7 +314,7 @@ TEST_P(ScenarioTest, OnTheHost)
         host::CutAfterBroadcasts(-1);
         host::OnBox(nullptr);
         const int broadcasts = host::BroadcastCount() - firstBroadcast;
-        CheckBoxes(setupRun, firstBox);
+        CheckBoxes(setupRun, firstBox, run.codePage);
         if (setupRun.cutAfter) {
             EXPECT_TRUE(cut) << "not cut: exit code " << exitCode << " after " << broadcasts
                              << " broadcasts";
@@ -328,7 +338,8 @@ TEST_P(ScenarioTest, OnTheHost)
 std::string RunName(const ::testing::TestParamInfo<ScenarioRun> &info)
 {
     std::string name = info.param.file.substr(0, info.param.file.size() - 4) + "_" +
-                       info.param.family;
+                       info.param.family +
+                       (info.param.codePage == 932 ? "" : "_cp" + std::to_string(info.param.codePage));
     for (char &c : name)
         if (!isalnum((unsigned char)c))
             c = '_';
