@@ -28,6 +28,7 @@ import run_wine  # noqa: E402  (it puts tools/ on the path)
 import make_cd  # noqa: E402
 
 KEY = run_wine.KEYS["nt"]
+DRIVE_TYPES = {run_wine.DRIVE_FIXED: "fixed", run_wine.DRIVE_CDROM: "CD-ROM"}
 
 
 def text(data):
@@ -126,7 +127,7 @@ def main():
                     if t["files"][run_wine.fold(n)][1] & run_wine.FILE_ATTRIBUTE_READONLY]
         print(f"  files added to the Fonts folder: {len(added)}, {len(readonly)} of them "
               "read-only" + (f" ({text(added[0])} ... {text(added[-1])})" if added else ""))
-        drives = ", ".join(f"{letter}: {'CD-ROM' if kind == run_wine.DRIVE_CDROM else kind}"
+        drives = ", ".join(f"{letter}: {DRIVE_TYPES.get(kind, kind)}"
                            for letter, kind in sorted(t["drives"].items()))
         print(f"  drives: {drives}; Windows {'.'.join(map(str, t['windows'][1:3]))}"
               f" build {t['windows'][3]}, code page {t['codepage']}" if t["windows"]
