@@ -116,8 +116,8 @@ def run(measure, program, exe, args, template, workroot):
         with open(path, "w", encoding="utf-8") as f:
             f.write("\n".join(["family nt"] + start + ends[program]) + "\n")
         scenario = run_wine.Scenario(path)
-        prefix = run_wine.lay_out(scenario, "nt", template, work, exe, args.answerer,
-                                  run_wine.SETUP_TIMEOUT)
+        prefix = run_wine.lay_out(scenario, run_wine.DEFAULT_VERSIONS["nt"], template, work,
+                                  exe, args.answerer, run_wine.SETUP_TIMEOUT)
         text, log = run_wine.run_answerer(prefix, run_wine.SETUP_TIMEOUT + 30)
         if text is None:
             return None, "no transcript: " + " / ".join(log.strip().split("\n")[-3:])
