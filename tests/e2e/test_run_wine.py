@@ -116,6 +116,11 @@ def add(index, line):      # insert before line INDEX
     return lambda lines: lines[:index] + [line] + lines[index:]
 
 
+def at(lines, start):
+    """The index of the first line that starts with these words."""
+    return next(i for i, line in enumerate(lines) if line.startswith(start + " "))
+
+
 def drop(index):
     return lambda lines: lines[:index] + lines[index + 1:]
 
@@ -191,11 +196,11 @@ class RunnerTest(unittest.TestCase):
             ("read-only", put(10, file_line("ソフト.ttf".encode("cp932"), run_wine.PLAIN_TEXT, 1)),
              "read-only"),
             ("not a cdrom", put(1, "drive q 3"), "drives"),
-            ("empty cdrom missing", drop(14), "drives"),
-            ("other version", put(12, "windows 2 6 1 7601"), "expected win10"),
-            ("9x", put(12, "windows 1 4 10 1998"), "expected win10"),
-            ("no version", drop(12), "expected win10"),
-            ("other code page", put(13, "codepage 1252"), "code page 1252"),
+            ("empty cdrom missing", drop(at(good, "drive x")), "drives"),
+            ("other version", put(at(good, "windows"), "windows 2 6 1 7601"), "expected win10"),
+            ("9x", put(at(good, "windows"), "windows 1 4 10 1998"), "expected win10"),
+            ("no version", drop(at(good, "windows")), "expected win10"),
+            ("other code page", put(at(good, "codepage"), "codepage 1252"), "code page 1252"),
         ]
         for name, change, word in cases:
             with self.subTest(name):
@@ -204,9 +209,10 @@ class RunnerTest(unittest.TestCase):
 
     def test_version_and_code_page_asked_for(self):
         lines = good_transcript()
-        self.assertEqual(self.judge(lines[:12] + ["windows 1 4 0 950"] + lines[13:], "win95"), [])
+        windows = at(lines, "windows")
+        self.assertEqual(self.judge(put(windows, "windows 1 4 0 950")(lines), "win95"), [])
         self.assertTrue(self.judge(lines, "win95"))
-        self.assertTrue(self.judge(lines[:12] + ["windows 1 4 10 1998"] + lines[13:], "win95"))
+        self.assertTrue(self.judge(put(windows, "windows 1 4 10 1998")(lines), "win95"))
 
     def test_another_code_page_compares_the_unicode_text(self):
         # On an English Windows the ANSI functions read the boxes in code
@@ -214,18 +220,20 @@ class RunnerTest(unittest.TestCase):
         english = [box_line(1, "InstallQuestion", "yes,no", 1, "yes", "cp1252"),
                    box_line(2, "FinishedNotice", "ok", 0, "ok", "cp1252")]
         lines = good_transcript()
-        lines[2:4] = english
-        lines[13] = "codepage 1252"
+        box = at(lines, "box 1")
+        lines[box:box + 2] = english
+        codepage = at(lines, "codepage")
+        lines[codepage] = "codepage 1252"
         self.assertEqual(self.judge(lines, codepage=1252), [])
         # The same boxes on a Japanese Windows: the ANSI bytes are wrong.
-        lines[13] = "codepage 932"
+        lines[codepage] = "codepage 932"
         self.assertTrue(any("box 1: text" in d for d in self.judge(lines)))
         # Mojibake in the Unicode text fails under any code page.
         mojibake = run_wine.MESSAGES["FinishedNotice"][0].decode("cp1252", "replace")
-        lines[3] = lines[3].replace(
+        lines[box + 1] = lines[box + 1].replace(
             run_wine.MESSAGES["FinishedNotice"][0].decode("cp932").encode("utf-16-le").hex(),
             mojibake.encode("utf-16-le").hex())
-        lines[13] = "codepage 1252"
+        lines[codepage] = "codepage 1252"
         self.assertTrue(any("box 2: Unicode text" in d for d in self.judge(lines, codepage=1252)))
 
 
