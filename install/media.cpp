@@ -17,7 +17,7 @@ const char InsertDiscPrompt[] =
 
 /* Scans z: down to a: and writes the first root that holds the folder,
  * as a path, into `folder`. 1 when found. */
-static int ScanDrives(char *folder)
+static int ProbeDrives(char *folder)
 {
     char root[4];
     char probe[MAX_PATH];
@@ -38,6 +38,20 @@ static int ScanDrives(char *folder)
         return 1;
     }
     return 0;
+}
+
+/*
+ * A floppy or CD-ROM drive without a disc would make Windows ask for one in
+ * a box of its own at the probe, stopping the scan until the user answers
+ * it. The scan passes over such a drive instead: critical errors fail the
+ * call while it runs, and the process's mode is given back afterwards.
+ */
+static int ScanDrives(char *folder)
+{
+    const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
+    const int found = ProbeDrives(folder);
+    SetErrorMode(previous);
+    return found;
 }
 
 void FindDistributionFolder(void)

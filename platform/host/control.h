@@ -85,6 +85,12 @@ int OpenKeyCount(); /* keys opened by RegCreateKeyExA and not yet closed */
 
 /* ---- Drives and files ---- */
 void SetDriveType(char letter, UINT type); /* DRIVE_NO_ROOT_DIR removes it */
+/* A removable or CD-ROM drive with no disc in it: a search on it fails
+ * with ERROR_NOT_READY, and unless the program's error mode has
+ * SEM_FAILCRITICALERRORS, Windows first asks for the disc in a box of its
+ * own (recorded among Boxes with the caption "Windows - No Disk", answered
+ * Cancel). */
+void RemoveDisc(char letter);
 void PutFile(const std::string &path, const std::string &bytes,
              DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
 void PutDirectory(const std::string &path);

@@ -236,6 +236,14 @@ UINT GetDriveTypeA(LPCSTR root)
     return drive == Machine().drives.end() ? DRIVE_NO_ROOT_DIR : drive->second.type;
 }
 
+UINT SetErrorMode(UINT mode)
+{
+    Journal("SetErrorMode(" + Hex(mode) + ")");
+    const UINT previous = Machine().errorMode;
+    Machine().errorMode = mode;
+    return previous;
+}
+
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found)
 {
     Journal("FindFirstFileA(" + Printable(pattern) + ")");
@@ -249,6 +257,14 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found)
     }
     const ParsedPath parsed = ParsePath(pattern);
     const Location where = Locate(parsed);
+    if (where.drive && !where.drive->hasDisc) {
+        if (!(Machine().errorMode & SEM_FAILCRITICALERRORS))
+            Machine().boxes.push_back(host::Box{nullptr, "There is no disk in the drive.",
+                                                "Windows - No Disk", MB_OKCANCEL, IDCANCEL,
+                                                false});
+        SetLastError(ERROR_NOT_READY);
+        return INVALID_HANDLE_VALUE;
+    }
     if (!where.folder) {
         /* Also a drive's root itself, which a search does not find. */
         SetLastError(where.entry ? ERROR_FILE_NOT_FOUND : where.error);
@@ -508,6 +524,16 @@ void SetDriveType(char letter, UINT type)
         Machine().drives.erase(drive);
     else
         Machine().drives[drive].type = type;
+}
+
+void RemoveDisc(char letter)
+{
+    const auto drive = Machine().drives.find(static_cast<char>(letter | 0x20));
+    if (drive == Machine().drives.end() ||
+        (drive->second.type != DRIVE_CDROM && drive->second.type != DRIVE_REMOVABLE))
+        Abort(std::string("RemoveDisc: no removable or CD-ROM drive ") + letter);
+    drive->second.hasDisc = false;
+    drive->second.root.children.clear();
 }
 
 void PutFile(const std::string &path, const std::string &bytes, DWORD attributes)

@@ -86,6 +86,7 @@ struct Drive {
     Drive() { root.isDirectory = true; }
 
     UINT type = DRIVE_FIXED;
+    bool hasDisc = true; /* false: a removable or CD-ROM drive left empty */
     FileNode root;
 };
 
@@ -166,6 +167,7 @@ struct State {
     int broadcasts = 0;
     bool hungWindow = false;
     UINT codePage = 932;
+    UINT errorMode = 0;
 
     std::vector<int> answers; /* queued, first at the front */
     std::function<void(const Box &)> onBox;

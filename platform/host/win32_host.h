@@ -66,6 +66,7 @@ typedef const ITEMIDLIST *LPCITEMIDLIST;
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_NO_MORE_FILES 18L
 #define ERROR_NOT_SAME_DEVICE 17L
+#define ERROR_NOT_READY 21L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
@@ -229,6 +230,11 @@ typedef struct _WIN32_FIND_DATAA {
 } WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 
 UINT GetDriveTypeA(LPCSTR root);
+
+/* Whether the system asks the user, in a box of its own, to insert a disc
+ * when a file is looked for on a drive without one. */
+#define SEM_FAILCRITICALERRORS 0x0001
+UINT SetErrorMode(UINT mode);
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found);
 BOOL FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA found);
 BOOL FindClose(HANDLE search);

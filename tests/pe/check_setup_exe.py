@@ -29,7 +29,8 @@ ALLOWED = {
         "FindClose", "FindFirstFileA", "FindNextFileA", "GetACP", "GetCommandLineA",
         "GetDriveTypeA", "GetFileAttributesA", "GetLastError", "GetModuleHandleA",
         "GetProcessHeap", "GetStartupInfoA", "GetVersionExA", "HeapAlloc",
-        "HeapFree", "MoveFileA", "MultiByteToWideChar", "ReadFile", "SetFileAttributesA",
+        "HeapFree", "MoveFileA", "MultiByteToWideChar", "ReadFile", "SetErrorMode",
+        "SetFileAttributesA",
         "lstrcatA", "lstrcpyA", "lstrlenA",
     },
     "USER32.DLL": {

@@ -529,6 +529,24 @@ TEST_F(HostEmulation, AHeldFileCannotBeDeletedUntilReleased)
     }
 }
 
+TEST_F(HostEmulation, ADriveWithoutADiscAsksForOneUnlessTheProgramFailsCriticalErrors)
+{
+    WIN32_FIND_DATAA found;
+    host::SetDriveType('a', DRIVE_REMOVABLE);
+    host::RemoveDisc('a');
+    EXPECT_EQ(GetDriveTypeA("a:\\"), (UINT)DRIVE_REMOVABLE);
+    EXPECT_EQ(FindFirstFileA("a:\\CM-TrueType", &found), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_READY);
+    ASSERT_EQ(host::Boxes().size(), 1u);
+    EXPECT_EQ(host::Boxes()[0].caption, "Windows - No Disk");
+
+    EXPECT_EQ(SetErrorMode(SEM_FAILCRITICALERRORS), 0u);
+    EXPECT_EQ(FindFirstFileA("a:\\CM-TrueType", &found), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_READY);
+    EXPECT_EQ(host::Boxes().size(), 1u);
+    EXPECT_EQ(SetErrorMode(0), (UINT)SEM_FAILCRITICALERRORS);
+}
+
 TEST_F(HostEmulation, MoveFileRenamesButNeverOverAFile)
 {
     const std::string from = "C:\\WINDOWS\\FONTS\\a.part", to = "C:\\WINDOWS\\FONTS\\a.ttf";

@@ -131,4 +131,36 @@ TEST_F(MediaTest, PromptThatCannotBeShownEndsTheSearch)
     EXPECT_EQ(prompts(), 4u);
 }
 
+/*
+ * A floppy drive and a CD-ROM drive without a disc are passed over: the
+ * scan fails critical errors itself, so Windows shows no box of its own
+ * asking for a disc, and the process's error mode is given back after
+ * each scan, before the prompt.
+ */
+TEST_F(MediaTest, DrivesWithoutADiscAskForNothing)
+{
+    host::SetDriveType('a', DRIVE_REMOVABLE);
+    host::RemoveDisc('a');
+    host::SetDriveType('r', DRIVE_CDROM);
+    host::RemoveDisc('r');
+    host::PutFile("q:\\CM-TrueType\\cmr10.ttf", host::FontBytes("q"));
+    host::SetDriveType('q', DRIVE_CDROM);
+    FindDistributionFolder();
+    EXPECT_TRUE(host::Boxes().empty());
+    EXPECT_TRUE(IsRegistered(NT_KEY, "cmr10"));
+    EXPECT_EQ(host::JournalOf({"SetErrorMode"}),
+              (std::vector<std::string>{"SetErrorMode(0x1)", "SetErrorMode(0x0)"}));
+
+    host::Reset();
+    host::SetDriveType('a', DRIVE_REMOVABLE);
+    host::RemoveDisc('a');
+    host::QueueAnswer(IDCANCEL);
+    FindDistributionFolder();
+    ASSERT_EQ(host::Boxes().size(), 1u);
+    EXPECT_EQ(host::Boxes()[0].text, InsertDiscPrompt);
+    const auto modes = host::JournalOf({"SetErrorMode", "MessageBoxA"});
+    EXPECT_EQ(modes, (std::vector<std::string>{"SetErrorMode(0x1)", "SetErrorMode(0x0)",
+                                               "MessageBoxA(0x1)"}));
+}
+
 } // namespace

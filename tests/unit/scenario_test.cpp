@@ -112,9 +112,10 @@ void Arrange(const Scenario &s, const std::string &family, UINT codePage)
         host::PutRegValue(key, v.name, v.type, v.data);
     for (char drive : s.drives)
         host::SetDriveType(drive, DRIVE_FIXED);
-    /* A CD-ROM drive without a disc is a CD-ROM drive with nothing in it. */
     for (char drive : s.cdromDrives)
         host::SetDriveType(drive, DRIVE_CDROM);
+    for (char drive : s.emptyDrives)
+        host::RemoveDisc(drive);
     for (const auto &dir : s.directories)
         host::PutDirectory(std::string(1, dir.first) + ":\\" + dir.second);
     for (const ScenarioFile &f : s.files) {
