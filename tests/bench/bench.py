@@ -50,20 +50,22 @@ OWN, OLDER_A, OLDER_B = (run_wine.FONT_SETS[n] for n in
                          ("NewFontSet", "LegacyFontSetA", "LegacyFontSetB"))
 
 
-def older_sets_registered():
+def older_sets(statement=""):
+    """Both older sets' values and files, as the start (statement "") or,
+    with "expect ", as the end a run must leave."""
     lines = []
     for name in OLDER_A + OLDER_B:
-        lines.append(f'value "{name} (TrueType)" sz "{name}.ttf"')
-        lines.append(f'file fonts "{name}.ttf" font older')
+        lines.append(f'{statement}value "{name} (TrueType)" sz "{name}.ttf"')
+        lines.append(f'{statement}file{"" if statement else " fonts"} "{name}.ttf" font older')
     return lines
+
+
+def older_sets_registered():
+    return older_sets()
 
 
 def older_sets_kept():
-    lines = []
-    for name in OLDER_A + OLDER_B:
-        lines.append(f'expect value "{name} (TrueType)" sz "{name}.ttf"')
-        lines.append(f'expect file "{name}.ttf" font older')
-    return lines
+    return older_sets("expect ")
 
 
 # Per measure: its starting system, and per program the boxes, the number

@@ -136,6 +136,18 @@ std::vector<std::string> OwnNamesFrom(const std::vector<std::string> &words, siz
     return names;
 }
 
+/* The own set's names from `index` on ([first N]), and an optional last
+ * word `readonly`; anything else is refused with `usage`. */
+std::vector<std::string> OwnSetFrom(const std::vector<std::string> &words, size_t index,
+                                    const char *usage, bool *readOnly)
+{
+    const auto names = OwnNamesFrom(words, &index);
+    *readOnly = index < words.size() && words[index] == "readonly";
+    if (index + (*readOnly ? 1 : 0) != words.size())
+        throw std::runtime_error(usage);
+    return names;
+}
+
 void Statement(const std::vector<std::string> &w, Scenario *s)
 {
     const std::string keyword = w[0];
@@ -188,11 +200,8 @@ void Statement(const std::vector<std::string> &w, Scenario *s)
                                 Word(w, 2), false, later});
         s->drives.push_back(drive);
     } else if (keyword == "installed") {
-        size_t next = 2;
-        const auto names = OwnNamesFrom(w, &next);
-        const bool readOnly = next < w.size() && w[next] == "readonly";
-        if (next + (readOnly ? 1 : 0) != w.size())
-            throw std::runtime_error("installed TAG [first N] [readonly]");
+        bool readOnly;
+        const auto names = OwnSetFrom(w, 2, "installed TAG [first N] [readonly]", &readOnly);
         for (const std::string &name : names) {
             s->values.push_back({name + " (TrueType)", 1, name + ".ttf" + std::string(1, '\0')});
             s->files.push_back({0, name + ".ttf", true, Word(w, 1), readOnly, false});
@@ -229,11 +238,8 @@ void Statement(const std::vector<std::string> &w, Scenario *s)
         ContentFrom(w, 3, &file);
         s->expectedFiles.push_back(file);
     } else if (keyword == "expect" && Word(w, 1) == "set") {
-        size_t next = 3;
-        const auto names = OwnNamesFrom(w, &next);
-        const bool readOnly = next < w.size() && w[next] == "readonly";
-        if (next + (readOnly ? 1 : 0) != w.size())
-            throw std::runtime_error("expect set TAG [first N] [readonly]");
+        bool readOnly;
+        const auto names = OwnSetFrom(w, 3, "expect set TAG [first N] [readonly]", &readOnly);
         for (const std::string &name : names) {
             s->expectedValues.push_back(
                 {name + " (TrueType)", 1, name + ".ttf" + std::string(1, '\0')});
